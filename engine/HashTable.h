@@ -1,0 +1,84 @@
+// The transposition table and the random keys of the position hash.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace morvane {
+
+constexpr int HashCells = 151;
+
+// One table slot, packed so that the most entries fit into the memory the user chose.
+//
+//   bytes  field
+//   0..3   CheckWord     HashHi of the stored position
+//   4      IsLowerBound  the true value is at least Score
+//   5      IsUpperBound  the true value is at most Score
+//   6..9   Score         millionths of a disc (midgame) or whole discs (endgame)
+//   10     BestMove      square, 1 = pass, 0 = none
+//   11     Depth         remaining depth, or the number of empties for endgame entries
+//   12     IsEndgame     1 when the score is in whole discs
+//   13..16 Selectivity   smallest cut margin below the node; 2,000,000,000 = no cut taken
+#pragma pack(push, 1)
+struct THashEntry {
+  uint32_t CheckWord;
+  bool IsLowerBound;
+  bool IsUpperBound;
+  int32_t Score;
+  uint8_t BestMove;
+  uint8_t Depth;
+  uint8_t IsEndgame;
+  int32_t Selectivity;
+};
+#pragma pack(pop)
+static_assert(sizeof(THashEntry) == 17, "table entries are packed to 17 bytes");
+
+class THashTable final {
+ public:
+  // Allocates round(2^bits) entries. Throws std::runtime_error with a plain message when the
+  // memory cannot be had.
+  explicit THashTable(double hashSizeBits);
+  THashTable(const THashTable&) = delete;
+  THashTable& operator=(const THashTable&) = delete;
+
+  // Number of addressable entries N = round(2^bits) - 1 (an odd count, so that the index is a
+  // plain remainder of the low hash word).
+  static int64_t EntryCountFor(double hashSizeBits);
+
+  void Clear();
+  void KeepMovesOnly();
+
+  THashEntry* Probe(uint32_t hashLo, uint32_t hashHi) const {
+    THashEntry* entry = &Entries[hashLo % static_cast<uint32_t>(EntryCount)];
+    return entry->CheckWord == hashHi ? entry : nullptr;
+  }
+
+  void Store(uint32_t hashLo, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
+             int32_t score, int bestMove, int32_t selectivity, bool isEndgame);
+
+  THashEntry& Slot(uint32_t hashLo) const {
+    return Entries[hashLo % static_cast<uint32_t>(EntryCount)];
+  }
+  size_t ByteSize() const { return (static_cast<size_t>(EntryCount) + 1) * sizeof(THashEntry); }
+
+  // Keys of a black or white disc entering with the change of side folded in: the colour is
+  // found from the signed cell value, MoveKey[word][cell + 1][square] (white, empty, black).
+  uint32_t BlackMoveKey(int word, int square) const { return MoveKey[word][2][square]; }
+  uint32_t WhiteMoveKey(int word, int square) const { return MoveKey[word][0][square]; }
+  // The key of a disc of this colour alone (no change of side).
+  uint32_t PieceKey(int word, int colour, int square) const {
+    return MoveKey[word][colour + 1][square] ^ SideKey[word];
+  }
+
+  int32_t EntryCount = 0;
+  uint32_t SideKey[2] = {};
+  uint32_t MoveKey[2][3][HashCells] = {};
+  uint32_t FlipKey[2][HashCells] = {};
+
+ private:
+  void GenerateKeys();
+  std::unique_ptr<THashEntry[]> Entries;
+};
+
+}  // namespace morvane

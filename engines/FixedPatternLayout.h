@@ -1,0 +1,218 @@
+// The pattern evaluation and index updates of the pattern engine, written out for an 8 x 8
+// evaluation whose layout is known when compiling: a fixed number of instances per pattern and
+// twelve stages of five discs. The personalities build their six pattern operations from these
+// pieces; they read and write the same PatternIndex, InstanceTables and SquareUpdates as the
+// generic operations, so the results are the generic ones to the last bit.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "evaluation/OthelloPatternEngine.h"
+#include "evaluation/Patterns.h"
+
+namespace morvane::fixed_layout {
+
+inline constexpr int StageCount = 12;
+// 64 playable squares over twelve stages: the generic width 64 div 12 as a constant.
+inline constexpr int StageWidth = 5;
+// The widest update code applies this many entries; a square in more instances would lose some.
+inline constexpr int MaxEntriesPerSquare = 8;
+
+// Stage of every disc count of an 8 x 8 board, clamped as the generic rule is.
+inline constexpr std::array<int8_t, 65> StageByDiscs = [] {
+  std::array<int8_t, 65> stages{};
+  for (int discs = 0; discs <= 64; ++discs)
+    stages[discs] = static_cast<int8_t>(std::clamp((discs - 5) / StageWidth, 0, StageCount - 1));
+  return stages;
+}();
+
+// Instance counts of the patterns in evaluation order; instances are numbered pattern by
+// pattern, so each pattern owns a run starting at FirstInstance.
+template <int... InstancesPerPattern>
+struct TLayout {
+  static constexpr int PatternCount = sizeof...(InstancesPerPattern);
+  static constexpr int InstanceCount = (InstancesPerPattern + ...);
+  static constexpr std::array<int, PatternCount> Instances = {InstancesPerPattern...};
+  static constexpr std::array<int, PatternCount> FirstInstance = [] {
+    std::array<int, PatternCount> first{};
+    for (int p = 1; p < PatternCount; ++p) first[p] = first[p - 1] + Instances[p - 1];
+    return first;
+  }();
+  static_assert(InstanceCount <= TOthelloPatternEngine::MaxInstances);
+};
+
+// ---- Evaluation ----
+
+// One pattern's instances against its one stage table; Sign -1 reads the table from the side of
+// white to move.
+template <int First, int Sign, int... K>
+inline int64_t PatternSum(const int32_t* table, const int32_t* index,
+                          std::integer_sequence<int, K...>) {
+  return (int64_t{table[Sign * int64_t{index[First + K]}]} + ...);
+}
+
+template <typename Layout, int Sign, int... P>
+inline int64_t PatternSums(const int32_t* const* tables, const int32_t* index,
+                           std::integer_sequence<int, P...>) {
+  return (PatternSum<Layout::FirstInstance[P], Sign>(
+              tables[Layout::FirstInstance[P]], index,
+              std::make_integer_sequence<int, Layout::Instances[P]>{}) +
+          ...);
+}
+
+// One function per side, kept out of line: inlined side by side, the two sums had their index
+// loads merged and spilled to the stack, which cost a fifth of the evaluation.
+template <typename Layout, int Sign>
+[[gnu::noinline, gnu::flatten]] int64_t InstanceSum(const int32_t* const* tables,
+                                                    const int32_t* index) {
+  return PatternSums<Layout, Sign>(tables, index,
+                                   std::make_integer_sequence<int, Layout::PatternCount>{});
+}
+
+// The generic engine's score: the same table entries, the same Bias, the same clamp.
+template <typename Layout>
+inline int32_t Score(const TOthelloPatternEngine& engine, const int32_t* bias) {
+  const int discs = engine.OwnDiscs + engine.OppDiscs;
+  const int32_t* const* tables = engine.InstanceTables[StageByDiscs[discs]];
+  const int64_t sum = bias[discs] + (engine.SideToMove == BlackCell
+                                         ? InstanceSum<Layout, +1>(tables, engine.PatternIndex)
+                                         : InstanceSum<Layout, -1>(tables, engine.PatternIndex));
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, -TOthelloPatternEngine::EvaluationLimit,
+                                                  TOthelloPatternEngine::EvaluationLimit));
+}
+
+// ---- Index updates ----
+
+enum class TWeight { Place, Flip };
+
+// How many update entries a square gets: exactly its own count (4, 5, 6 or 8, by a switch on
+// UpdateCount), 4 or 8 (one test), or always 8. The spare entries point to ZeroSink with zero
+// weights, so every rule gives the same indices on a layout with at most 8 entries a square.
+enum class TEntries { Exact, FourOrEight, Eight };
+
+// The entry rule of the played square, of the first flipped square and of the others.
+struct TMoveRule {
+  TEntries Played, FirstFlip, OtherFlips;
+};
+
+template <int Step, TWeight Weight, int... E>
+[[gnu::always_inline]] inline void ApplyEntries(const TSquareUpdate* updates,
+                                                std::integer_sequence<int, E...>) {
+  ((*updates[E].Instance +=
+    Step * (Weight == TWeight::Place ? updates[E].PlaceWeight : updates[E].FlipWeight)),
+   ...);
+}
+
+template <TEntries Rule, int Step, TWeight Weight>
+[[gnu::always_inline]] inline void ApplySquare(TOthelloPatternEngine& engine, int square) {
+  const TSquareUpdate* updates = engine.SquareUpdates[square];
+  if constexpr (Rule == TEntries::Eight) {
+    ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 8>{});
+  } else if constexpr (Rule == TEntries::FourOrEight) {
+    if (engine.UpdateCount[square] <= 3)
+      ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 4>{});
+    else
+      ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 8>{});
+  } else {
+    switch (engine.UpdateCount[square]) {
+      case 3:
+        ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 4>{});
+        break;
+      case 4:
+        ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 5>{});
+        break;
+      case 5:
+        ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 6>{});
+        break;
+      default:
+        ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 8>{});
+        break;
+    }
+  }
+}
+
+// The disc and index part of a move of `Colour` (Undo: its take-back). With Board set the cells
+// change too; without, only the indices (the light pair).
+template <TMoveRule Rule, int Colour, bool Undo, bool Board>
+[[gnu::always_inline]] inline void MoveDiscs(TOthelloPatternEngine& engine,
+                                             const MoveRecord& record) {
+  constexpr int Step = Undo ? -Colour : Colour;
+  constexpr int8_t PlayedCell = Undo ? EmptyCell : Colour;
+  constexpr int8_t FlippedCell = Undo ? -Colour : Colour;
+  if constexpr (Board) engine.Board[record.Square] = PlayedCell;
+  ApplySquare<Rule.Played, Step, TWeight::Place>(engine, record.Square);
+  const int flips = record.FlipCount;
+  if (flips <= 0) return;
+  if constexpr (Board) engine.Board[record.Flips[0]] = FlippedCell;
+  ApplySquare<Rule.FirstFlip, Step, TWeight::Flip>(engine, record.Flips[0]);
+  for (int f = 1; f < flips; ++f) {
+    if constexpr (Board) engine.Board[record.Flips[f]] = FlippedCell;
+    ApplySquare<Rule.OtherFlips, Step, TWeight::Flip>(engine, record.Flips[f]);
+  }
+}
+
+// The colour is a template argument so that every step is an immediate add or subtract.
+template <TMoveRule Rule, bool Undo, bool Board>
+inline void MoveDiscs(TOthelloPatternEngine& engine, const MoveRecord& record) {
+  if (engine.SideToMove == BlackCell)
+    MoveDiscs<Rule, BlackCell, Undo, Board>(engine, record);
+  else
+    MoveDiscs<Rule, WhiteCell, Undo, Board>(engine, record);
+}
+
+// ---- Layout check ----
+
+template <typename Counts>
+std::string CountList(const Counts& counts) {
+  std::string text;
+  for (const int count : counts) text += (text.empty() ? "" : ", ") + std::to_string(count);
+  return text;
+}
+
+// Hands the evaluation on when its layout is the one the written-out code was compiled for, and
+// refuses it otherwise: another layout would be summed against the wrong tables.
+template <typename Layout>
+std::unique_ptr<TEvaluation> RequireLayout(std::unique_ptr<TEvaluation> evaluation,
+                                           const std::string& engineName) {
+  if (!evaluation) return evaluation;  // the pattern engine refuses a missing one in its words
+  std::vector<int> counts;
+  int stages = StageCount;
+  int perSquare[TPattern::CellCount] = {};
+  int crowded = -1;
+  for (const auto& pattern : evaluation->Patterns) {
+    counts.push_back(static_cast<int>(pattern->Instances.size()));
+    if (pattern->StageCount != StageCount) stages = pattern->StageCount;
+    for (const auto& instance : pattern->Instances) {
+      for (const int32_t square : instance) {
+        if (square >= 0 && square < TPattern::CellCount &&
+            ++perSquare[square] > MaxEntriesPerSquare && crowded < 0)
+          crowded = square;
+      }
+    }
+  }
+  const bool sameCounts =
+      std::equal(counts.begin(), counts.end(), Layout::Instances.begin(), Layout::Instances.end());
+  if (sameCounts && stages == StageCount && crowded < 0) return evaluation;
+  std::string message = "The " + engineName + " engine needs " +
+                        std::to_string(Layout::PatternCount) + " patterns with " +
+                        CountList(Layout::Instances) + " instances, " + std::to_string(StageCount) +
+                        " stages and at most " + std::to_string(MaxEntriesPerSquare) +
+                        " instances on a square; evaluation \"" + evaluation->Name + "\" has ";
+  if (crowded >= 0) {
+    message += "more than " + std::to_string(MaxEntriesPerSquare) + " instances on square " +
+               std::to_string(crowded) + ".";
+  } else {
+    message += std::to_string(counts.size()) + " patterns with " + CountList(counts) +
+               " instances and " + std::to_string(stages) + " stages.";
+  }
+  throw std::runtime_error(message);
+}
+
+}  // namespace morvane::fixed_layout

@@ -1,0 +1,19 @@
+// The commands of morvane-cli. Each returns the process exit status; usage mistakes are thrown
+// as TUsageError.
+#pragma once
+
+#include "Arguments.h"
+#include "engine/BoardKind.h"
+
+namespace morvane::cli {
+
+int RunPerft(const TArguments& arguments);
+int RunGenerateSource(const TArguments& arguments);
+int RunMakeCoe(const TArguments& arguments);
+int RunSelfPlay(const TArguments& arguments);
+int RunBookInfo(const TArguments& arguments);
+
+// Reads --board (8, 10 or 88; default 8).
+TBoardKind BoardKindOption(const TArguments& arguments);
+
+}  // namespace morvane::cli

@@ -1,0 +1,54 @@
+// morvane-cli: Morvane's headless front end for perft, solving, benchmarks, self-play and
+// training.
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "Commands.h"
+
+namespace {
+
+const char* const Usage =
+    "usage: morvane-cli COMMAND [ARGUMENTS]\n"
+    "commands:\n"
+    "  perft DEPTH [--board 8|10|88]   count the leaves of the game tree from the start\n"
+    "  generate-source   write the per-square bitboard move code to Generated.txt here\n"
+    "  make-coe --eval NAME --out DIR [--random SEED]   write a zero or random .coe file\n"
+    "  selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR]\n"
+    "      play N games against itself, consulting and learning the opening book\n"
+    "  book-info FILE [--board 8|10|88]   sizes and best first move of an opening book\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace morvane::cli;
+  using TCommand = std::function<int(const TArguments&)>;
+  const std::map<std::string, std::pair<TCommand, std::set<std::string>>> commands = {
+      {"perft", {RunPerft, {}}},
+      {"generate-source", {RunGenerateSource, {}}},
+      {"make-coe", {RunMakeCoe, {}}},
+      {"selfplay", {RunSelfPlay, {}}},
+      {"book-info", {RunBookInfo, {}}},
+  };
+  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
+    std::fputs(Usage, argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  const auto command = commands.find(argv[1]);
+  if (command == commands.end()) {
+    std::fprintf(stderr, "morvane-cli: unknown command \"%s\"\n%s", argv[1], Usage);
+    return 2;
+  }
+  try {
+    const TArguments arguments(argc, argv, 2, command->second.second);
+    return command->second.first(arguments);
+  } catch (const TUsageError& error) {
+    std::fprintf(stderr, "morvane-cli %s: %s\n", argv[1], error.what());
+    return 2;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "morvane-cli %s: %s\n", argv[1], error.what());
+    return 1;
+  }
+}
