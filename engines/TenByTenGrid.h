@@ -85,8 +85,10 @@ inline int64_t PatternSum(const int32_t* const* tables, const int32_t* index) {
   (std::make_integer_sequence<int, Count>{});
 }
 
+// Kept out of line: inlined into both arms of the colour test, the two sums share their loads,
+// which the compiler then hoists above the test and spills for want of registers.
 template <typename Layout, int Sign>
-inline int64_t InstanceSum(const int32_t* const* tables, const int32_t* index) {
+[[gnu::noinline]] int64_t InstanceSum(const int32_t* const* tables, const int32_t* index) {
   return [&]<int... P>(std::integer_sequence<int, P...>) {
     return (PatternSum<Layout::FirstInstance[P], Layout::Instances[P], Sign>(tables, index) + ...);
   }
@@ -120,7 +122,7 @@ enum class TWeight { Place, Flip };
 
 // The first Entries update entries of a square, signed by Step.
 template <int Entries, int Step, TWeight Weight>
-inline void ApplyEntries(const TSquareUpdate* updates) {
+[[gnu::always_inline]] inline void ApplyEntries(const TSquareUpdate* updates) {
   [&]<int... E>(std::integer_sequence<int, E...>) {
     ((*updates[E].Instance +=
       Step * (Weight == TWeight::Place ? updates[E].PlaceWeight : updates[E].FlipWeight)),
@@ -132,7 +134,7 @@ inline void ApplyEntries(const TSquareUpdate* updates) {
 // Applies exactly as many entries as the square has, between Fewest and Most; a square with
 // fewer than Fewest gets spare entries too, which point to ZeroSink with zero weights.
 template <int Entries, int Fewest, int Step, TWeight Weight>
-inline void ApplyCounted(const TSquareUpdate* updates, int entries) {
+[[gnu::always_inline]] inline void ApplyCounted(const TSquareUpdate* updates, int entries) {
   if constexpr (Entries > Fewest) {
     if (entries < Entries) return ApplyCounted<Entries - 1, Fewest, Step, Weight>(updates, entries);
   }
@@ -140,7 +142,7 @@ inline void ApplyCounted(const TSquareUpdate* updates, int entries) {
 }
 
 template <int Fewest, int Most, int Step, TWeight Weight>
-inline void ApplySquare(TOthelloPatternEngine& engine, int square) {
+[[gnu::always_inline]] inline void ApplySquare(TOthelloPatternEngine& engine, int square) {
   ApplyCounted<Most, Fewest, Step, Weight>(engine.SquareUpdates[square],
                                            engine.UpdateCount[square] + 1);
 }

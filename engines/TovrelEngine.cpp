@@ -4,18 +4,7 @@
 
 namespace morvane {
 
-namespace {
-
 using fixed_layout::MoveDiscs;
-using fixed_layout::TEntries;
-using fixed_layout::TMoveRule;
-
-// Entries applied per square: the played square, the first flipped square, the others.
-constexpr TMoveRule MakeRule = {TEntries::Eight, TEntries::Eight, TEntries::FourOrEight};
-constexpr TMoveRule UnmakeRule = {TEntries::Eight, TEntries::Eight, TEntries::Eight};
-constexpr TMoveRule LightRule = {TEntries::Exact, TEntries::Exact, TEntries::Exact};
-
-}  // namespace
 
 TTovrelEngine::TTovrelEngine(std::unique_ptr<TEvaluation> evaluation, double hashSizeBits)
     : TOthello8x8PatternEngine(
@@ -29,7 +18,7 @@ int32_t TTovrelEngine::Evaluate() { return fixed_layout::Score<TLayout>(*this, B
 int32_t TTovrelEngine::EvaluateAlt() { return PatternScore(); }
 
 void TTovrelEngine::MakeMove(const MoveRecord& record) {
-  MoveDiscs<MakeRule, false, true>(*this, record);
+  MoveDiscs<false, true>(*this, record);
   OwnDiscs += record.FlipCount + 1;
   OppDiscs -= record.FlipCount;
   --EmptyCount;
@@ -39,7 +28,7 @@ void TTovrelEngine::MakeMove(const MoveRecord& record) {
 }
 
 void TTovrelEngine::UnmakeMove(const MoveRecord& record) {
-  MoveDiscs<UnmakeRule, true, true>(*this, record);
+  MoveDiscs<true, true>(*this, record);
   OwnDiscs -= record.FlipCount + 1;
   OppDiscs += record.FlipCount;
   ++EmptyCount;
@@ -49,14 +38,14 @@ void TTovrelEngine::UnmakeMove(const MoveRecord& record) {
 }
 
 void TTovrelEngine::MakeMoveLight(const MoveRecord& record) {
-  MoveDiscs<LightRule, false, false>(*this, record);
+  MoveDiscs<false, false>(*this, record);
   OwnDiscs += record.FlipCount + 1;
   OppDiscs -= record.FlipCount;
   --EmptyCount;
 }
 
 void TTovrelEngine::UnmakeMoveLight(const MoveRecord& record) {
-  MoveDiscs<LightRule, true, false>(*this, record);
+  MoveDiscs<true, false>(*this, record);
   OwnDiscs -= record.FlipCount + 1;
   OppDiscs += record.FlipCount;
   ++EmptyCount;

@@ -255,27 +255,39 @@ void ExpectGroups(std::span<const int> order, const std::vector<TGroup>& groups)
 }
 
 TEST(LargeBoardSquareOrder, TenByTenFollowsItsDescription) {
-  ExpectGroups(
-      TOthello10x10PatternEngine::SquareOrder,
-      {Ring(1, 1),                                            // the corners
-       Ring(1, 3),                                            // the third squares of each edge
-       Listed({{3, 3}, {3, 8}, {8, 3}, {8, 8}}), Ring(1, 5),  // the two middle squares of each edge
-       Ring(1, 4),                                            // the fourth squares of each edge
-       Ring(2, 5),  // the middle squares of the second ring
-       Ring(2, 4),  // the fourth squares of the second ring
-       CentralBlockRowByRow(), ThirdRingPath(),
-       Listed({{3, 2}, {2, 3}, {2, 8}, {3, 9}, {8, 2}, {8, 9}, {9, 3}, {9, 8}}),
-       Ring(1, 2),    // beside the corners on the edges
-       Ring(2, 2)});  // the corners' diagonal neighbours
+  ExpectGroups(TOthello10x10PatternEngine::SquareOrder,
+               {
+                   Ring(1, 1),                                // the corners
+                   Ring(1, 3),                                // the edges' third squares
+                   Listed({{3, 3}, {3, 8}, {8, 3}, {8, 8}}),  // the third ring's corners
+                   Ring(1, 5),                                // the edges' middle squares
+                   Ring(1, 4),                                // the edges' fourth squares
+                   Ring(2, 5),                                // the second ring's middle squares
+                   Ring(2, 4),                                // the second ring's fourth squares
+                   CentralBlockRowByRow(),                    // the central 4 x 4 block
+                   ThirdRingPath(),                           // the rest of the third ring
+                   Listed({{3, 2}, {2, 3}, {2, 8}, {3, 9}, {8, 2}, {8, 9}, {9, 3}, {9, 8}}),
+                   Ring(1, 2),  // beside the corners on the edges
+                   Ring(2, 2),  // the corners' diagonal neighbours
+               });
 }
 
+// The octagon's corners first, then the 10 x 10 groups from the edges' middle squares down to
+// (3,2), then (3,3), (2,2) and (1,4) with their images.
 TEST(LargeBoardSquareOrder, OctagonFollowsItsDescription) {
   ExpectGroups(TOthelloOctPatternEngine::SquareOrder,
-               {Ring(1, 3),  // the octagon's corners
-                Ring(1, 5), Ring(2, 5), Ring(2, 4), CentralBlockRowByRow(), ThirdRingPath(),
-                Listed({{3, 2}, {2, 3}, {2, 8}, {3, 9}, {8, 2}, {8, 9}, {9, 3}, {9, 8}}),
-                Listed({{3, 3}, {3, 8}, {8, 3}, {8, 8}}), Listed({{2, 2}, {2, 9}, {9, 2}, {9, 9}}),
-                Ring(1, 4)});  // the edge squares next to the octagon's corners
+               {
+                   Ring(1, 3),              // the octagon's corners
+                   Ring(1, 5),              // the edges' middle squares
+                   Ring(2, 5),              // the second ring's middle squares
+                   Ring(2, 4),              // the second ring's fourth squares
+                   CentralBlockRowByRow(),  // the central 4 x 4 block
+                   ThirdRingPath(),         // the rest of the third ring
+                   Listed({{3, 2}, {2, 3}, {2, 8}, {3, 9}, {8, 2}, {8, 9}, {9, 3}, {9, 8}}),
+                   Listed({{3, 3}, {3, 8}, {8, 3}, {8, 8}}),  // the third ring's corners
+                   Listed({{2, 2}, {2, 9}, {9, 2}, {9, 9}}),  // the second ring's corners
+                   Ring(1, 4),  // the edge squares next to the octagon's corners
+               });
 }
 
 // ---- Start position ----

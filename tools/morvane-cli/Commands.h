@@ -12,6 +12,8 @@ int RunGenerateSource(const TArguments& arguments);
 int RunMakeCoe(const TArguments& arguments);
 int RunSelfPlay(const TArguments& arguments);
 int RunBookInfo(const TArguments& arguments);
+int RunSolve(const TArguments& arguments);
+int RunSearch(const TArguments& arguments);
 
 // Reads --board (8, 10 or 88; default 8).
 TBoardKind BoardKindOption(const TArguments& arguments);

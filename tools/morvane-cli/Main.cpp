@@ -18,7 +18,11 @@ const char* const Usage =
     "  make-coe --eval NAME --out DIR [--random SEED]   write a zero or random .coe file\n"
     "  selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR]\n"
     "      play N games against itself, consulting and learning the opening book\n"
-    "  book-info FILE [--board 8|10|88]   sizes and best first move of an opening book\n";
+    "  book-info FILE [--board 8|10|88]   sizes and best first move of an opening book\n"
+    "  solve [--board 8|10|88] [--eval NAME] [--data DIR] [--generic] POSITION\n"
+    "      solve a position exactly (POSITION: side to move, then the squares row by row)\n"
+    "  search [--board ...] [--eval NAME] [--data DIR] --depth D --exact E POSITION\n"
+    "      search a position at a fixed level\n";
 
 }  // namespace
 
@@ -31,6 +35,8 @@ int main(int argc, char** argv) {
       {"make-coe", {RunMakeCoe, {}}},
       {"selfplay", {RunSelfPlay, {}}},
       {"book-info", {RunBookInfo, {}}},
+      {"solve", {RunSolve, {"generic"}}},
+      {"search", {RunSearch, {"generic"}}},
   };
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
     std::fputs(Usage, argc < 2 ? stderr : stdout);

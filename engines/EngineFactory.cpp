@@ -1,0 +1,76 @@
+#include "engines/EngineFactory.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "engine/BoardKind.h"
+#include "engines/Othello10x10PatternEngine.h"
+#include "engines/Othello8x8PatternEngine.h"
+#include "engines/OthelloOctPatternEngine.h"
+#include "engines/PellinEngine.h"
+#include "engines/TovrelEngine.h"
+#include "evaluation/EvaluationSetups.h"
+
+namespace morvane {
+
+namespace {
+
+// The plain pattern engine on the octagon: the cut corners stay outside whatever the image says.
+class TGenericOctagonEngine final : public TOthelloPatternEngine {
+ public:
+  TGenericOctagonEngine(double hashSizeBits, std::unique_ptr<TEvaluation> evaluation)
+      : TOthelloPatternEngine("Bot8x8Oct", hashSizeBits, 10, std::move(evaluation)) {
+    BlockedCount = 12;
+  }
+  void SetPosition(const int8_t* board, int side) override {
+    int8_t blocked[MaxCells];
+    std::memcpy(blocked, board, MaxCells);
+    BlockOctagonCorners(blocked);
+    TOthelloPatternEngine::SetPosition(blocked, side);
+  }
+};
+
+}  // namespace
+
+std::string EvaluationNameOf(TMenuBoard board) {
+  switch (board) {
+    case TMenuBoard::Pellin:
+      return "Pellin";
+    case TMenuBoard::Tovrel:
+      return "Tovrel";
+    case TMenuBoard::Board10x10:
+      return "Bot10x10";
+    case TMenuBoard::Octagon:
+      return "Bot8x8Oct";
+  }
+  throw std::invalid_argument("unknown board kind");
+}
+
+std::unique_ptr<TOthelloPatternEngine> CreateEngine(TMenuBoard board, double hashSizeBits,
+                                                    TProgressBar* progressBar,
+                                                    const std::filesystem::path& dataFolder) {
+  return CreateEngineFor(EvaluationNameOf(board), hashSizeBits, progressBar, dataFolder);
+}
+
+std::unique_ptr<TOthelloPatternEngine> CreateEngineFor(const std::string& name,
+                                                       double hashSizeBits,
+                                                       TProgressBar* progressBar,
+                                                       const std::filesystem::path& dataFolder,
+                                                       bool generic) {
+  auto evaluation = CreateEvaluation(name, progressBar, dataFolder);
+  if (generic) {
+    if (name == "Bot8x8Oct")
+      return std::make_unique<TGenericOctagonEngine>(hashSizeBits, std::move(evaluation));
+    return std::make_unique<TOthelloPatternEngine>(name, hashSizeBits, EvaluationBoardSide(name),
+                                                   std::move(evaluation));
+  }
+  if (name == "Pellin") return std::make_unique<TPellinEngine>(std::move(evaluation), hashSizeBits);
+  if (name == "Tovrel") return std::make_unique<TTovrelEngine>(std::move(evaluation), hashSizeBits);
+  if (name == "Bot8x8")
+    return std::make_unique<TOthello8x8PatternEngine>(name, std::move(evaluation), hashSizeBits);
+  if (name == "Bot10x10")
+    return std::make_unique<TOthello10x10PatternEngine>(name, hashSizeBits, std::move(evaluation));
+  return std::make_unique<TOthelloOctPatternEngine>(name, hashSizeBits, std::move(evaluation));
+}
+
+}  // namespace morvane

@@ -1,0 +1,36 @@
+// Builds the engine of a board type together with its evaluation, as the window's board menu
+// and the command line choose them.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "evaluation/OthelloPatternEngine.h"
+
+namespace morvane {
+
+class TProgressBar;
+
+// The board menu's kinds: 8 "8 x 8 (Pellin)", 9 "8 x 8 (Tovrel)", 10 "10 x 10", 88 "Octagon".
+enum class TMenuBoard : int { Pellin = 8, Tovrel = 9, Board10x10 = 10, Octagon = 88 };
+
+// The evaluation name (coefficient folder) of a menu board.
+std::string EvaluationNameOf(TMenuBoard board);
+
+// The engine of a menu board with its evaluation read from `dataFolder` (empty: the working
+// directory). Throws std::runtime_error with the file problem in plain words.
+std::unique_ptr<TOthelloPatternEngine> CreateEngine(TMenuBoard board, double hashSizeBits,
+                                                    TProgressBar* progressBar,
+                                                    const std::filesystem::path& dataFolder);
+
+// The fastest engine for an evaluation name ("Bot8x8", "Pellin", "Tovrel", "Bot10x10",
+// "Bot8x8Oct"), or with `generic` the plain pattern engine on that evaluation's board (the
+// oracle of the board-specific ones).
+std::unique_ptr<TOthelloPatternEngine> CreateEngineFor(const std::string& evaluationName,
+                                                       double hashSizeBits,
+                                                       TProgressBar* progressBar,
+                                                       const std::filesystem::path& dataFolder,
+                                                       bool generic = false);
+
+}  // namespace morvane

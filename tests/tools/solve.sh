@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# solve and search as a user runs them: the published score of a standard endgame position, the
+# pass rule, and one-line errors with exit status 2.
+set -u
+cli="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+"$cli" make-coe --eval Pellin --out "$work" --random 7 >/dev/null || fail "make-coe"
+
+# Standard endgame position 40: black to move wins by 38 with a2, whatever the coefficients.
+ffo40="XO--OOOOX-OOOOOOXOOXXOOOXOOXOOOXXOOOOOOXX---OOOOX----O--X--------"
+line=$("$cli" solve --data "$work" "$ffo40" | tail -n 1)
+[[ "$line" =~ ^score\ 38\ move\ a2\ nodes\ [0-9]+\ ms\ [0-9]+$ ]] || fail "position 40: $line"
+
+# White has no move here (one empty square that only black can fill): solved through the pass.
+pass="O$(printf 'X%.0s' {1..62})O-"
+line=$("$cli" solve --data "$work" "$pass" | tail -n 1)
+[[ "$line" =~ ^score\ -64\ move\ pa\  ]] || fail "pass: $line"
+
+line=$("$cli" search --data "$work" --depth 4 --exact 10 "$ffo40" | tail -n 1)
+[[ "$line" =~ ^score\ -?[0-9]+\.[0-9]{3}\ move\ [a-h][1-8]\ nodes\ [0-9]+\ ms\ [0-9]+$ ]] ||
+  fail "search: $line"
+
+expect_usage_error() {
+  local what="$1"; shift
+  local err
+  err=$("$cli" "$@" 2>&1 >/dev/null)
+  local status=$?
+  [ "$status" -eq 2 ] || fail "$what: exit status $status, not 2"
+  [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] || fail "$what: not one line: $err"
+}
+expect_usage_error "short position" solve --data "$work" "X---"
+expect_usage_error "bad side" solve --data "$work" "Z${ffo40:1}"
+expect_usage_error "unknown evaluation" solve --eval Nope --data "$work" "$ffo40"
+expect_usage_error "missing data" solve --data "$work/none" "$ffo40"
+expect_usage_error "full board" solve --data "$work" "X$(printf 'X%.0s' {1..64})"
+expect_usage_error "bad board" solve --board 9 --data "$work" "$ffo40"
+expect_usage_error "search without depth" search --data "$work" "$ffo40"
+echo "solve: all checks passed"

@@ -1,0 +1,131 @@
+// solve and search: one position, exactly or to a fixed level.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "Commands.h"
+#include "engines/EngineFactory.h"
+#include "evaluation/EvaluationSetups.h"
+
+namespace morvane::cli {
+
+namespace {
+
+struct TPositionJob {
+  std::unique_ptr<TOthelloPatternEngine> Engine;
+  PositionImage Image{};
+};
+
+std::string DefaultEvaluation(TBoardKind kind) {
+  switch (kind) {
+    case TBoardKind::Board8x8:
+      return "Pellin";
+    case TBoardKind::Board10x10:
+      return "Bot10x10";
+    case TBoardKind::Octagon:
+      return "Bot8x8Oct";
+  }
+  return "Pellin";
+}
+
+// Reads the options shared by solve and search and loads the engine with the position.
+TPositionJob LoadPosition(const TArguments& arguments) {
+  if (arguments.Positional().size() != 1)
+    throw TUsageError("give exactly one POSITION (side to move, then the squares row by row)");
+  const TBoardKind kind = BoardKindOption(arguments);
+  const std::string name = arguments.OptionOr("eval", DefaultEvaluation(kind));
+  bool known = false;
+  for (auto known_name : EvaluationNames) known = known || known_name == name;
+  if (!known) throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
+  if (EvaluationBoardSide(name) != BoardSideOf(kind))
+    throw TUsageError("evaluation " + name + " is not for board " +
+                      std::to_string(static_cast<int>(kind)));
+  const std::string& text = arguments.Positional()[0];
+  const size_t side = BoardSideOf(kind);
+  if (text.size() != side * side + 1)
+    throw TUsageError("a position on board " + std::to_string(static_cast<int>(kind)) + " has " +
+                      std::to_string(side * side + 1) + " characters, not " +
+                      std::to_string(text.size()));
+  const char mover = text[0];
+  if (mover != 'X' && mover != 'b' && mover != 'O' && mover != 'w')
+    throw TUsageError(std::string("the side to move must be X, b, O or w, not '") + mover + "'");
+
+  TPositionJob job;
+  const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
+  try {
+    job.Engine = CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", ""),
+                                 arguments.Flag("generic"));
+  } catch (const std::runtime_error& error) {
+    throw TUsageError(error.what());
+  }
+  job.Engine->ParsePosition(text, job.Image);
+  job.Engine->SetPosition(job.Image.Board, job.Image.SideToMove);
+  if (job.Engine->EmptyCount == 0) throw TUsageError("the position has no empty square");
+  return job;
+}
+
+bool HasMove(TOthelloEngine& engine) {
+  TMoveList list;
+  engine.GenerateMovesHashed(list);
+  return list[0].Next != nullptr;
+}
+
+std::string MoveText(const TOthelloEngine& engine, int square) {
+  return square == PassMove ? "pa" : engine.MoveToText(square);
+}
+
+}  // namespace
+
+int RunSolve(const TArguments& arguments) {
+  arguments.Allow({"board", "eval", "data", "hash", "generic"});
+  TPositionJob job = LoadPosition(arguments);
+  TOthelloPatternEngine& engine = *job.Engine;
+  TFixedSearchInfo exact;
+  exact.Depth = 0;
+  exact.ExactEmpties = engine.PlayableSquares();
+
+  const int64_t start = TickCount();
+  int score = 0, best = PassMove;
+  int64_t nodes = 0;
+  if (HasMove(engine)) {
+    const TSearchResult result = engine.SearchFixedLevel(exact);
+    score = result.Score / DiscUnit;
+    best = result.BestSquare;
+    nodes = engine.NodeCount;
+  } else {
+    // The side to move must pass: solve for the opponent, unless the game is over.
+    engine.MakePass();
+    if (HasMove(engine)) {
+      score = -engine.SearchFixedLevel(exact).Score / DiscUnit;
+      nodes = engine.NodeCount;
+    } else {
+      score = -engine.FinalMargin();
+    }
+    engine.MakePass();
+  }
+  const int64_t elapsed = TickCount() - start;
+  std::printf("score %d move %s nodes %lld ms %lld\n", score, MoveText(engine, best).c_str(),
+              static_cast<long long>(nodes), static_cast<long long>(elapsed));
+  return 0;
+}
+
+int RunSearch(const TArguments& arguments) {
+  arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact"});
+  TPositionJob job = LoadPosition(arguments);
+  TOthelloPatternEngine& engine = *job.Engine;
+  if (!arguments.Option("depth") || !arguments.Option("exact"))
+    throw TUsageError("search needs --depth D and --exact E");
+  TFixedSearchInfo level;
+  level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
+  level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
+  const int64_t start = TickCount();
+  const TSearchResult result = engine.SearchFixedLevel(level);
+  const int64_t elapsed = TickCount() - start;
+  std::printf("score %.3f move %s nodes %lld ms %lld\n",
+              static_cast<double>(result.Score) / DiscUnit,
+              MoveText(engine, result.BestSquare).c_str(),
+              static_cast<long long>(engine.NodeCount), static_cast<long long>(elapsed));
+  return 0;
+}
+
+}  // namespace morvane::cli
