@@ -253,7 +253,11 @@ TEndgameResult TOthelloEngine::EndRootSearch(int32_t alpha, int32_t beta, MoveRe
       value = -EndSearchPV(-beta, -alpha, false, margin);
     } else {
       value = -EndSearchZW(-alpha - 1, -alpha, false, margin);
-      if (alpha < value && value < beta) value = -EndSearchPV(-beta, -value, false, margin);
+      if (alpha < value && value < beta) {
+        int32_t researchMargin;
+        value = -EndSearchPV(-beta, -value, false, researchMargin);
+        margin = std::min(margin, researchMargin);
+      }
     }
     SwapSides();
     UnmakeMove(*move);
@@ -324,7 +328,12 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
       value = -EndSearchPV(-beta, -alpha, false, childMargin);
     } else {
       value = -EndSearchZW(-alpha - 1, -alpha, false, childMargin);
-      if (alpha < value && value < beta) value = -EndSearchPV(-beta, -value, false, childMargin);
+      if (alpha < value && value < beta) {
+        // The re-search window came from the null-window answer: a cut there taints it too.
+        int32_t researchMargin;
+        value = -EndSearchPV(-beta, -value, false, researchMargin);
+        childMargin = std::min(childMargin, researchMargin);
+      }
     }
     SwapSides();
     UnmakeMove(*move);

@@ -220,8 +220,12 @@ int32_t TOthelloEngine::PVSearch(int32_t alpha, int32_t beta, int depth, bool pa
       value = -PVSearch(-beta, -alpha, depth - 1, false, useMpc, childMargin);
     } else {
       value = -NullWindowSearch(-alpha - 1, -alpha, depth - 1, false, useMpc, childMargin);
-      if (alpha < value && value < beta)
-        value = -PVSearch(-beta, -value, depth - 1, false, useMpc, childMargin);
+      if (alpha < value && value < beta) {
+        // The re-search window came from the null-window answer: a cut there taints it too.
+        int32_t researchMargin;
+        value = -PVSearch(-beta, -value, depth - 1, false, useMpc, researchMargin);
+        childMargin = std::min(childMargin, researchMargin);
+      }
     }
     SwapSides();
     UnmakeMove(*move);
@@ -342,8 +346,11 @@ int32_t TOthelloEngine::RootSearch(int32_t alpha, int32_t beta, int32_t previous
       value = -PVSearch(-beta, -alpha, depth - 1, false, useMpc, margin);
     } else {
       value = -NullWindowSearch(-alpha - 1, -alpha, depth - 1, false, useMpc, margin);
-      if (alpha < value && value < beta)
-        value = -PVSearch(-beta, -value, depth - 1, false, useMpc, margin);
+      if (alpha < value && value < beta) {
+        int32_t researchMargin;
+        value = -PVSearch(-beta, -value, depth - 1, false, useMpc, researchMargin);
+        margin = std::min(margin, researchMargin);
+      }
     }
     SwapSides();
     UnmakeMove(*move);

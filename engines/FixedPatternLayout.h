@@ -85,7 +85,7 @@ inline int32_t Score(const TOthelloPatternEngine& engine, const int32_t* bias) {
                                          ? InstanceSum<Layout, +1>(tables, engine.PatternIndex)
                                          : InstanceSum<Layout, -1>(tables, engine.PatternIndex));
   return static_cast<int32_t>(std::clamp<int64_t>(sum, -TOthelloPatternEngine::EvaluationLimit,
-                                                  int64_t{1} << 40));
+                                                  TOthelloPatternEngine::EvaluationLimit));
 }
 
 // ---- Index updates ----

@@ -412,6 +412,34 @@ TEST_F(EndCutTest, UsableStatisticsCutWithTheStepThreshold) {
   }
 }
 
+TEST(EndCut, SelectiveStepsNeverPoisonTheExactStep) {
+  // Tight statistics make the end-cut wrong often. A null-window answer that rests on a wrong
+  // cut steers the re-search window, so the re-searched value must not be stored as exact; the
+  // aspirated solve and a later exact search must still find the exact score.
+  std::mt19937 rng(91);
+  for (int trial = 0; trial < 3; ++trial) {
+    const TReferenceBoard board =
+        reference::RandomPosition(GeometryOf(TBoardKind::Board8x8), 16, rng);
+    TDiscCountEngine exact(18, TBoardKind::Board8x8);
+    Load(exact, board);
+    const int32_t expected = exact.SolveExact(-100, 100, false);
+
+    TDiscCountEngine engine(18, TBoardKind::Board8x8);
+    for (int empties = TEvaluation::EccFirstEmpties; empties <= TEvaluation::EccLastEmpties;
+         ++empties)
+      for (int shallow = 0; shallow < TEvaluation::EccShallowDepths; ++shallow)
+        engine.Evaluation->Ecc(empties, shallow) = {1.0, 0.0, 0.25, 0.0};
+    Load(engine, board);
+    TMoveList rootList;
+    engine.GenerateMovesHashed(rootList);
+    EXPECT_EQ(engine.ExactSolveAspirated(-64 * DiscUnit, 64 * DiscUnit, rootList),
+              expected * DiscUnit)
+        << board.ToText();
+    int32_t margin;
+    EXPECT_EQ(engine.EndSearchPV(-100, 100, false, margin), expected) << board.ToText();
+  }
+}
+
 // ---- Timed endgame ----
 
 TEST(TimedEndgame, StopsOnItsClockAndRestoresThePosition) {

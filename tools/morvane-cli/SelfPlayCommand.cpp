@@ -1,7 +1,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -9,8 +8,7 @@
 #include "BookCommon.h"
 #include "Commands.h"
 #include "engine/BoardKind.h"
-#include "evaluation/EvaluationSetups.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/EngineFactory.h"
 #include "game/Book.h"
 #include "game/GameInfo.h"
 
@@ -25,15 +23,14 @@ const char* const SelfPlayUsage =
 struct TBoardChoice {
   int MenuKind;
   const char* Stem;
-  const char* Evaluation;
   TBoardKind Kind;
 };
 
 constexpr TBoardChoice Boards[] = {
-    {8, "Pellin_8x8", "Pellin", TBoardKind::Board8x8},
-    {9, "Tovrel_8x8", "Tovrel", TBoardKind::Board8x8},
-    {10, "Fenwa_10x10", "Bot10x10", TBoardKind::Board10x10},
-    {88, "Fenwa_Oct", "Bot8x8Oct", TBoardKind::Octagon},
+    {8, "Pellin_8x8", TBoardKind::Board8x8},
+    {9, "Tovrel_8x8", TBoardKind::Board8x8},
+    {10, "Fenwa_10x10", TBoardKind::Board10x10},
+    {88, "Fenwa_Oct", TBoardKind::Octagon},
 };
 
 // The level menu: book suffix without its underscore, midgame depth, exact empties.
@@ -50,37 +47,6 @@ constexpr TLevelChoice Levels[] = {
 
 // The window's start value for the table size.
 constexpr double HashSizeBits = 16.0;
-
-// The octagon on the generic pattern engine: its cut corners are outside the board.
-class TOctagonPatternEngine final : public TOthelloPatternEngine {
- public:
-  TOctagonPatternEngine(double hashSizeBits, std::unique_ptr<TEvaluation> evaluation)
-      : TOthelloPatternEngine("Octagon", hashSizeBits, 10, std::move(evaluation)) {
-    BlockedCount = 12;
-  }
-  void SetPosition(const int8_t* board, int side) override {
-    int8_t blocked[MaxCells];
-    std::memcpy(blocked, board, MaxCells);
-    BlockOctagonCorners(blocked);
-    TOthelloPatternEngine::SetPosition(blocked, side);
-  }
-};
-
-// Stands in for the engine factory until the board-specific engines have one: the set-up's
-// evaluation on the generic pattern engine. Same contract, so the call can be swapped.
-std::unique_ptr<TOthelloEngine> CreateSelfPlayEngine(int menuKind, double hashSizeBits,
-                                                     TProgressBar* bar,
-                                                     const std::filesystem::path& dataFolder) {
-  for (const TBoardChoice& board : Boards) {
-    if (board.MenuKind != menuKind) continue;
-    auto evaluation = CreateEvaluation(board.Evaluation, bar, dataFolder);
-    if (board.Kind == TBoardKind::Octagon)
-      return std::make_unique<TOctagonPatternEngine>(hashSizeBits, std::move(evaluation));
-    return std::make_unique<TOthelloPatternEngine>(board.Evaluation, hashSizeBits,
-                                                   BoardSideOf(board.Kind), std::move(evaluation));
-  }
-  return nullptr;
-}
 
 double Seconds(std::chrono::steady_clock::duration duration) {
   return std::chrono::duration<double>(duration).count();
@@ -122,7 +88,7 @@ int RunSelfPlay(const TArguments& arguments) {
   TScopedMessageSink sink(&messages);
   std::unique_ptr<TOthelloEngine> engine;
   try {
-    engine = CreateSelfPlayEngine(board->MenuKind, HashSizeBits, nullptr, data);
+    engine = CreateEngine(static_cast<TMenuBoard>(board->MenuKind), HashSizeBits, nullptr, data);
   } catch (const std::exception& error) {
     // Above all a missing coefficient file: nothing to play with.
     std::fprintf(stderr, "morvane-cli selfplay: %s\n", error.what());
