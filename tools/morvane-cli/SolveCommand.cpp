@@ -16,24 +16,14 @@ struct TPositionJob {
   PositionImage Image{};
 };
 
-std::string DefaultEvaluation(TBoardKind kind) {
-  switch (kind) {
-    case TBoardKind::Board8x8:
-      return "Pellin";
-    case TBoardKind::Board10x10:
-      return "Bot10x10";
-    case TBoardKind::Octagon:
-      return "Bot8x8Oct";
-  }
-  return "Pellin";
-}
-
 // Reads the options shared by solve and search and loads the engine with the position.
 TPositionJob LoadPosition(const TArguments& arguments) {
   if (arguments.Positional().size() != 1)
     throw TUsageError("give exactly one POSITION (side to move, then the squares row by row)");
   const TBoardKind kind = BoardKindOption(arguments);
-  const std::string name = arguments.OptionOr("eval", DefaultEvaluation(kind));
+  // The board codes 8, 10 and 88 are also the menu's, whose first personality is Pellin.
+  const std::string name =
+      arguments.OptionOr("eval", EvaluationNameOf(static_cast<TMenuBoard>(kind)));
   bool known = false;
   for (auto known_name : EvaluationNames) known = known || known_name == name;
   if (!known) throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
