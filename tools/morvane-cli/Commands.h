@@ -14,6 +14,7 @@ int RunSelfPlay(const TArguments& arguments);
 int RunBookInfo(const TArguments& arguments);
 int RunSolve(const TArguments& arguments);
 int RunSearch(const TArguments& arguments);
+int RunBench(const TArguments& arguments);
 
 // Reads --board (8, 10 or 88; default 8).
 TBoardKind BoardKindOption(const TArguments& arguments);

@@ -22,7 +22,10 @@ const char* const Usage =
     "  solve [--board 8|10|88] [--eval NAME] [--data DIR] [--generic] POSITION\n"
     "      solve a position exactly (POSITION: side to move, then the squares row by row)\n"
     "  search [--board ...] [--eval NAME] [--data DIR] --depth D --exact E POSITION\n"
-    "      search a position at a fixed level\n";
+    "      search a position at a fixed level\n"
+    "  bench [--data DIR]   a small fixed set of searches; ends with \"Nodes searched: N\"\n"
+    "  bench endgame FILE [--first N] [--last M] [--data DIR]   solve an endgame test file\n"
+    "  bench midgame | bench perft [--data DIR]   midgame search or move generator speed\n";
 
 }  // namespace
 
@@ -37,6 +40,7 @@ int main(int argc, char** argv) {
       {"book-info", {RunBookInfo, {}}},
       {"solve", {RunSolve, {"generic"}}},
       {"search", {RunSearch, {"generic"}}},
+      {"bench", {RunBench, {}}},
   };
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
     std::fputs(Usage, argc < 2 ? stderr : stdout);

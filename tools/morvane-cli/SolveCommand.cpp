@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Commands.h"
+#include "Solving.h"
 #include "engines/EngineFactory.h"
 #include "evaluation/EvaluationSetups.h"
 
@@ -54,67 +55,31 @@ TPositionJob LoadPosition(const TArguments& arguments) {
   return job;
 }
 
-bool HasMove(TOthelloEngine& engine) {
-  TMoveList list;
-  engine.GenerateMovesHashed(list);
-  return list[0].Next != nullptr;
-}
-
-std::string MoveText(const TOthelloEngine& engine, int square) {
-  return square == PassMove ? "pa" : engine.MoveToText(square);
-}
-
 }  // namespace
 
 int RunSolve(const TArguments& arguments) {
   arguments.Allow({"board", "eval", "data", "hash", "generic"});
   TPositionJob job = LoadPosition(arguments);
-  TOthelloPatternEngine& engine = *job.Engine;
-  TFixedSearchInfo exact;
-  exact.Depth = 0;
-  exact.ExactEmpties = engine.PlayableSquares();
-
-  const int64_t start = TickCount();
-  int score = 0, best = PassMove;
-  int64_t nodes = 0;
-  if (HasMove(engine)) {
-    const TSearchResult result = engine.SearchFixedLevel(exact);
-    score = result.Score / DiscUnit;
-    best = result.BestSquare;
-    nodes = engine.NodeCount;
-  } else {
-    // The side to move must pass: solve for the opponent, unless the game is over.
-    engine.MakePass();
-    if (HasMove(engine)) {
-      score = -engine.SearchFixedLevel(exact).Score / DiscUnit;
-      nodes = engine.NodeCount;
-    } else {
-      score = -engine.FinalMargin();
-    }
-    engine.MakePass();
-  }
-  const int64_t elapsed = TickCount() - start;
-  std::printf("score %d move %s nodes %lld ms %lld\n", score, MoveText(engine, best).c_str(),
-              static_cast<long long>(nodes), static_cast<long long>(elapsed));
+  const TSolveOutcome outcome = SolveExactly(*job.Engine);
+  std::printf("score %d move %s nodes %lld ms %lld\n", outcome.Score,
+              MoveText(*job.Engine, outcome.BestSquare).c_str(),
+              static_cast<long long>(outcome.Nodes), static_cast<long long>(outcome.Milliseconds));
   return 0;
 }
 
 int RunSearch(const TArguments& arguments) {
   arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact"});
   TPositionJob job = LoadPosition(arguments);
-  TOthelloPatternEngine& engine = *job.Engine;
   if (!arguments.Option("depth") || !arguments.Option("exact"))
     throw TUsageError("search needs --depth D and --exact E");
   TFixedSearchInfo level;
   level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
   level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
-  const int64_t start = TickCount();
-  const TSearchResult result = engine.SearchFixedLevel(level);
-  const int64_t elapsed = TickCount() - start;
+  const TSolveOutcome outcome = SearchLevel(*job.Engine, level);
   std::printf("score %.3f move %s nodes %lld ms %lld\n",
-              static_cast<double>(result.Score) / DiscUnit,
-              MoveText(engine, result.BestSquare).c_str(),
-              static_cast<long long>(engine.NodeCount), static_cast<long long>(elapsed));
+              static_cast<double>(outcome.RawScore) / DiscUnit,
+              MoveText(*job.Engine, outcome.BestSquare).c_str(),
+              static_cast<long long>(outcome.Nodes), static_cast<long long>(outcome.Milliseconds));
   return 0;
 }
 

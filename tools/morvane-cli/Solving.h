@@ -1,0 +1,35 @@
+// Exact solving and fixed-level searching of the engine's current position, shared by the
+// solve, search and bench commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "evaluation/OthelloPatternEngine.h"
+
+namespace morvane::cli {
+
+struct TSolveOutcome {
+  int Score = 0;  // exact: whole discs for the side to move, empties to the winner
+  int32_t RawScore = 0;  // the search's own units (millionths of a disc)
+  int BestSquare = PassMove;
+  int64_t Nodes = 0;
+  int64_t Milliseconds = 0;
+};
+
+// Solves the position exactly. A side without a move passes and the opponent's result is
+// negated; a finished game scores its final margin.
+TSolveOutcome SolveExactly(TOthelloEngine& engine);
+
+// The fixed-level search of the position.
+TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level);
+
+bool HasMove(TOthelloEngine& engine);
+
+// The move as text, "pa" for a pass.
+std::string MoveText(const TOthelloEngine& engine, int square);
+
+// The position as ParsePosition reads it: X or O to move, then X, O or - row by row.
+std::string PositionText(const TOthelloEngine& engine);
+
+}  // namespace morvane::cli
