@@ -1,8 +1,8 @@
-// The pattern evaluation and index updates of the pattern engine, written out for an 8 x 8
-// evaluation whose layout is known when compiling: a fixed number of instances per pattern and
-// twelve stages of five discs. The personalities build their six pattern operations from these
-// pieces; they read and write the same PatternIndex, InstanceTables and SquareUpdates as the
-// generic operations, so the results are the generic ones to the last bit.
+// The pattern evaluation and index updates of the pattern engine, written out for an evaluation
+// whose layout is known when compiling: a fixed number of instances per pattern and a fixed
+// stage width. The 8 x 8 personalities and the 10 x 10 and octagon engines build their pattern
+// operations from these pieces; they read and write the same PatternIndex, InstanceTables and
+// SquareUpdates as the generic operations, so the results are the generic ones to the last bit.
 #pragma once
 
 #include <algorithm>
@@ -19,16 +19,18 @@
 
 namespace morvane::fixed_layout {
 
-inline constexpr int StageCount = 12;
-// 64 playable squares over twelve stages: the generic width 64 div 12 as a constant.
-inline constexpr int StageWidth = 5;
-// The widest update code applies this many entries; a square in more instances would lose some.
-inline constexpr int MaxEntriesPerSquare = 8;
+// The 8 x 8 layouts: 64 playable squares over twelve stages, the generic width 64 div 12 as a
+// constant; the widest update code applies eight entries, a square in more instances would lose
+// some.
+inline constexpr int StageCount8x8 = 12;
+inline constexpr int StageWidth8x8 = 5;
+inline constexpr int MaxEntriesPerSquare8x8 = 8;
 
-// Stage of every disc count of an 8 x 8 board, clamped as the generic rule is.
-inline constexpr std::array<int8_t, 65> StageByDiscs = [] {
-  std::array<int8_t, 65> stages{};
-  for (int discs = 0; discs <= 64; ++discs)
+// The generic stage rule, (discs - 5) div width clamped to the stages, for every disc count.
+template <int StageCount, int StageWidth>
+inline constexpr std::array<int8_t, MaxCells> StageByDiscs = [] {
+  std::array<int8_t, MaxCells> stages{};
+  for (int discs = 0; discs < MaxCells; ++discs)
     stages[discs] = static_cast<int8_t>(std::clamp((discs - 5) / StageWidth, 0, StageCount - 1));
   return stages;
 }();
@@ -77,10 +79,10 @@ template <typename Layout, int Sign>
 }
 
 // The generic engine's score: the same table entries, the same Bias, the same clamp.
-template <typename Layout>
+template <typename Layout, int StageCount, int StageWidth>
 inline int32_t Score(const TOthelloPatternEngine& engine, const int32_t* bias) {
   const int discs = engine.OwnDiscs + engine.OppDiscs;
-  const int32_t* const* tables = engine.InstanceTables[StageByDiscs[discs]];
+  const int32_t* const* tables = engine.InstanceTables[StageByDiscs<StageCount, StageWidth>[discs]];
   const int64_t sum = bias[discs] + (engine.SideToMove == BlackCell
                                          ? InstanceSum<Layout, +1>(tables, engine.PatternIndex)
                                          : InstanceSum<Layout, -1>(tables, engine.PatternIndex));
@@ -92,6 +94,7 @@ inline int32_t Score(const TOthelloPatternEngine& engine, const int32_t* bias) {
 
 enum class TWeight { Place, Flip };
 
+// The first E entries of a square, signed by Step.
 template <int Step, TWeight Weight, int... E>
 [[gnu::always_inline]] inline void ApplyEntries(const TSquareUpdate* updates,
                                                 std::integer_sequence<int, E...>) {
@@ -99,6 +102,8 @@ template <int Step, TWeight Weight, int... E>
     Step * (Weight == TWeight::Place ? updates[E].PlaceWeight : updates[E].FlipWeight)),
    ...);
 }
+
+// ---- 8 x 8 index updates ----
 
 // A square of these layouts lies in 4, 5, 6 or 8 instances, and gets exactly that many entries;
 // a count outside 4..6 takes 8, the spare ones pointing to ZeroSink with zero weights. Measured
@@ -118,7 +123,8 @@ template <int Step, TWeight Weight>
       ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, 6>{});
       break;
     default:
-      ApplyEntries<Step, Weight>(updates, std::make_integer_sequence<int, MaxEntriesPerSquare>{});
+      ApplyEntries<Step, Weight>(updates,
+                                 std::make_integer_sequence<int, MaxEntriesPerSquare8x8>{});
       break;
   }
 }
@@ -158,36 +164,38 @@ std::string CountList(const Counts& counts) {
 }
 
 // Hands the evaluation on when its layout is the one the written-out code was compiled for, and
-// refuses it otherwise: another layout would be summed against the wrong tables.
+// refuses it otherwise: another layout would be summed against the wrong tables, and a square in
+// more than mostEntries instances would lose updates.
 template <typename Layout>
 std::unique_ptr<TEvaluation> RequireLayout(std::unique_ptr<TEvaluation> evaluation,
-                                           const std::string& engineName) {
+                                           const std::string& engineName, int stageCount,
+                                           int mostEntries) {
   if (!evaluation) return evaluation;  // the pattern engine refuses a missing one in its words
   std::vector<int> counts;
-  int stages = StageCount;
+  int stages = stageCount;
   int perSquare[TPattern::CellCount] = {};
   int crowded = -1;
   for (const auto& pattern : evaluation->Patterns) {
     counts.push_back(static_cast<int>(pattern->Instances.size()));
-    if (pattern->StageCount != StageCount) stages = pattern->StageCount;
+    if (pattern->StageCount != stageCount) stages = pattern->StageCount;
     for (const auto& instance : pattern->Instances) {
       for (const int32_t square : instance) {
-        if (square >= 0 && square < TPattern::CellCount &&
-            ++perSquare[square] > MaxEntriesPerSquare && crowded < 0)
+        if (square >= 0 && square < TPattern::CellCount && ++perSquare[square] > mostEntries &&
+            crowded < 0)
           crowded = square;
       }
     }
   }
   const bool sameCounts =
       std::equal(counts.begin(), counts.end(), Layout::Instances.begin(), Layout::Instances.end());
-  if (sameCounts && stages == StageCount && crowded < 0) return evaluation;
+  if (sameCounts && stages == stageCount && crowded < 0) return evaluation;
   std::string message = "The " + engineName + " engine needs " +
                         std::to_string(Layout::PatternCount) + " patterns with " +
-                        CountList(Layout::Instances) + " instances, " + std::to_string(StageCount) +
-                        " stages and at most " + std::to_string(MaxEntriesPerSquare) +
+                        CountList(Layout::Instances) + " instances, " + std::to_string(stageCount) +
+                        " stages and at most " + std::to_string(mostEntries) +
                         " instances on a square; evaluation \"" + evaluation->Name + "\" has ";
   if (crowded >= 0) {
-    message += "more than " + std::to_string(MaxEntriesPerSquare) + " instances on square " +
+    message += "more than " + std::to_string(mostEntries) + " instances on square " +
                std::to_string(crowded) + ".";
   } else {
     message += std::to_string(counts.size()) + " patterns with " + CountList(counts) +

@@ -7,7 +7,7 @@ namespace morvane {
 TOthello10x10PatternEngine::TOthello10x10PatternEngine(std::string name, double hashSizeBits,
                                                        std::unique_ptr<TEvaluation> evaluation)
     : TOthelloPatternEngine(std::move(name), hashSizeBits, 10,
-                            grid10::RequireLayout<TLayout>(std::move(evaluation), "10 x 10",
+                            fixed_layout::RequireLayout<TLayout>(std::move(evaluation), "10 x 10",
                                                            StageCount, MostEntries)) {}
 
 TOthello10x10PatternEngine::~TOthello10x10PatternEngine() = default;
@@ -23,7 +23,7 @@ int TOthello10x10PatternEngine::ProbeMove(int square, MoveRecord& record) {
 }
 
 int32_t TOthello10x10PatternEngine::Evaluate() {
-  return grid10::Score<TLayout, StageCount, StageWidth>(*this, BiasTable);
+  return fixed_layout::Score<TLayout, StageCount, StageWidth>(*this, BiasTable);
 }
 
 int TOthello10x10PatternEngine::CornerCount(const int8_t* board, int colour) {

@@ -15,7 +15,7 @@ namespace morvane {
 class TOthello10x10PatternEngine final : public TOthelloPatternEngine {
  public:
   // Instances per pattern of the 10 x 10 evaluation, in its order.
-  using TLayout = grid10::TLayout<4, 4, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 8>;
+  using TLayout = fixed_layout::TLayout<4, 4, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 8>;
   static_assert(TLayout::InstanceCount == 58);
   static constexpr int StageCount = 5;
   // 100 playable squares over five stages.

@@ -10,7 +10,7 @@ namespace morvane {
 TOthelloOctPatternEngine::TOthelloOctPatternEngine(std::string name, double hashSizeBits,
                                                    std::unique_ptr<TEvaluation> evaluation)
     : TOthelloPatternEngine(std::move(name), hashSizeBits, 10,
-                            grid10::RequireLayout<TLayout>(std::move(evaluation), "octagon",
+                            fixed_layout::RequireLayout<TLayout>(std::move(evaluation), "octagon",
                                                            StageCount, MostEntries)) {
   // Before any position: final scores and the stage rule count 88 playable squares.
   BlockedCount = CutCells;
@@ -29,7 +29,7 @@ int TOthelloOctPatternEngine::ProbeMove(int square, MoveRecord& record) {
 }
 
 int32_t TOthelloOctPatternEngine::Evaluate() {
-  return grid10::Score<TLayout, StageCount, StageWidth>(*this, BiasTable);
+  return fixed_layout::Score<TLayout, StageCount, StageWidth>(*this, BiasTable);
 }
 
 void TOthelloOctPatternEngine::MakeMoveLight(const MoveRecord& record) {

@@ -16,7 +16,7 @@ namespace morvane {
 class TOthelloOctPatternEngine final : public TOthelloPatternEngine {
  public:
   // Instances per pattern of the octagon evaluation, in its order.
-  using TLayout = grid10::TLayout<4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 8, 4>;
+  using TLayout = fixed_layout::TLayout<4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 8, 4>;
   static_assert(TLayout::InstanceCount == 78);
   static constexpr int StageCount = 8;
   // 88 playable squares over eight stages.

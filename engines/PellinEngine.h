@@ -2,31 +2,20 @@
 // written out for the Pellin evaluation's fixed layout.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
-#include "engines/FixedPatternLayout.h"
-#include "engines/Othello8x8PatternEngine.h"
+#include "engines/PersonalityEngine.h"
 
 namespace morvane {
 
-class TPellinEngine final : public TOthello8x8PatternEngine {
+// Instances per pattern of the Pellin evaluation, in its order.
+using TPellinLayout = fixed_layout::TLayout<4, 4, 4, 4, 2, 4, 4, 4, 4, 8>;
+static_assert(TPellinLayout::InstanceCount == 42);
+
+class TPellinEngine final : public TPersonalityEngine<TPellinLayout> {
  public:
-  // Instances per pattern of the Pellin evaluation, in its order.
-  using TLayout = fixed_layout::TLayout<4, 4, 4, 4, 2, 4, 4, 4, 4, 8>;
-  static_assert(TLayout::InstanceCount == 42);
-
-  // Throws std::runtime_error when the evaluation's layout is not Pellin's.
-  TPellinEngine(std::unique_ptr<TEvaluation> evaluation, double hashSizeBits);
-  ~TPellinEngine() override;
-
-  int32_t Evaluate() override;
-  // The same score through the generic loop; nothing in the search calls it.
-  int32_t EvaluateAlt() override;
-  void MakeMove(const MoveRecord& record) override;
-  void MakeMoveLight(const MoveRecord& record) override;
-  void UnmakeMove(const MoveRecord& record) override;
-  void UnmakeMoveLight(const MoveRecord& record) override;
+  TPellinEngine(std::unique_ptr<TEvaluation> evaluation, double hashSizeBits)
+      : TPersonalityEngine("Pellin", std::move(evaluation), hashSizeBits) {}
 };
 
 }  // namespace morvane
