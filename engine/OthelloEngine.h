@@ -64,7 +64,7 @@ struct TEmptyNode {
 };
 
 struct TSearchResult {
-  int32_t Score = 0;       // millionths of a disc
+  int32_t Score = 0;  // millionths of a disc
   int32_t BestSquare = PassMove;
 };
 
@@ -177,6 +177,9 @@ class TOthelloEngine {
                    int32_t& margin);
   int32_t NullWindowSearch(int32_t alpha, int32_t beta, int depth, bool passed, bool useMpc,
                            int32_t& margin);
+  template <bool PvNode>
+  int32_t AlphaBeta(int32_t alpha, int32_t beta, int depth, bool passed, bool useMpc,
+                    int32_t& margin);
   int32_t ShallowSearch(int32_t alpha, int32_t beta, int depth, bool passed);
   int32_t LeafSearch(int32_t alpha, int32_t beta, bool passed);
   void OrderBySearch(MoveRecord* list, int depth);

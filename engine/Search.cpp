@@ -175,30 +175,63 @@ int32_t TOthelloEngine::ShallowSearch(int32_t alpha, int32_t beta, int depth, bo
   return value;
 }
 
-int32_t TOthelloEngine::PVSearch(int32_t alpha, int32_t beta, int depth, bool passed, bool useMpc,
-                                 int32_t& margin) {
+// The principal-variation and null-window nodes share one body; they differ in when a node is
+// counted, which table entries may cut, the probability cut (null window only) and the
+// re-search (principal variation only).
+template <bool PvNode>
+int32_t TOthelloEngine::AlphaBeta(int32_t alpha, int32_t beta, int depth, bool passed, bool useMpc,
+                                  int32_t& margin) {
   margin = Infinity;
   if (StopRequested) return 0;
-  if (depth <= Evaluation->ShallowSearchDepth) return ShallowSearch(alpha, beta, depth, passed);
-  ++NodeCount;
-  if (depth == 0) return Evaluate();
+  if constexpr (PvNode) {
+    if (depth <= Evaluation->ShallowSearchDepth) return ShallowSearch(alpha, beta, depth, passed);
+    ++NodeCount;
+    if (depth == 0) return Evaluate();
+  }
 
   int hashMove = 0;
   if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
     hashMove = entry->BestMove;
-    if (entry->Depth == depth && entry->Selectivity == Infinity) {
+    // With multi-prob-cut on, selective results are as good as a null-window node's own would
+    // be; the entries kept only for their moves never cut.
+    const bool trusted =
+        !PvNode && useMpc ? entry->Selectivity > -Infinity : entry->Selectivity == Infinity;
+    if (entry->Depth == depth && trusted) {
       const int32_t score = search::MidgameScore(*entry);
-      if (search::NarrowWindow(*entry, score, alpha, beta)) return score;
+      if (search::NarrowWindow(*entry, score, alpha, beta)) {
+        if constexpr (!PvNode) margin = entry->Selectivity;
+        return score;
+      }
     }
   }
   if (depth > 6) ProcessPendingEvents();
+
+  if constexpr (!PvNode) {
+    if (depth <= Evaluation->ShallowSearchDepth) return ShallowSearch(alpha, beta, depth, passed);
+    if (useMpc && depth > 3 && beta < 1'999'999'800) {
+      const int shallow = MpcShallowDepth(depth);
+      const TMpcBounds bounds = MpcBounds(depth, shallow, alpha, beta);
+      const int32_t bound = bounds.BetaBound;
+      if (bounds.Usable && bound >= -1'999'999'999 && bound < Infinity) {
+        int32_t unused;
+        const int32_t value =
+            shallow > 0 ? AlphaBeta<false>(bound - 1, bound, shallow, passed, false, unused)
+                        : Evaluate();
+        if (value >= bound) {
+          margin = bounds.Margin;
+          return beta;
+        }
+      }
+    }
+    ++NodeCount;
+  }
 
   TMoveList list;
   GenerateMovesHashed(list);
   if (!list[0].Next) {
     if (passed) return FinalMargin() * DiscUnit;
     MakePass();
-    const int32_t value = -PVSearch(-beta, -alpha, depth, true, useMpc, margin);
+    const int32_t value = -AlphaBeta<PvNode>(-beta, -alpha, depth, true, useMpc, margin);
     MakePass();
     return value;
   }
@@ -216,14 +249,14 @@ int32_t TOthelloEngine::PVSearch(int32_t alpha, int32_t beta, int depth, bool pa
     MakeMove(*move);
     SwapSides();
     int32_t childMargin, value;
-    if (best == -Infinity) {
-      value = -PVSearch(-beta, -alpha, depth - 1, false, useMpc, childMargin);
+    if (PvNode && best == -Infinity) {
+      value = -AlphaBeta<true>(-beta, -alpha, depth - 1, false, useMpc, childMargin);
     } else {
-      value = -NullWindowSearch(-alpha - 1, -alpha, depth - 1, false, useMpc, childMargin);
-      if (alpha < value && value < beta) {
+      value = -AlphaBeta<false>(-alpha - 1, -alpha, depth - 1, false, useMpc, childMargin);
+      if (PvNode && alpha < value && value < beta) {
         // The re-search window came from the null-window answer: a cut there taints it too.
         int32_t researchMargin;
-        value = -PVSearch(-beta, -value, depth - 1, false, useMpc, researchMargin);
+        value = -AlphaBeta<true>(-beta, -value, depth - 1, false, useMpc, researchMargin);
         childMargin = std::min(childMargin, researchMargin);
       }
     }
@@ -242,81 +275,14 @@ int32_t TOthelloEngine::PVSearch(int32_t alpha, int32_t beta, int depth, bool pa
   return best;
 }
 
+int32_t TOthelloEngine::PVSearch(int32_t alpha, int32_t beta, int depth, bool passed, bool useMpc,
+                                 int32_t& margin) {
+  return AlphaBeta<true>(alpha, beta, depth, passed, useMpc, margin);
+}
+
 int32_t TOthelloEngine::NullWindowSearch(int32_t alpha, int32_t beta, int depth, bool passed,
                                          bool useMpc, int32_t& margin) {
-  margin = Infinity;
-  if (StopRequested) return 0;
-
-  int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
-    hashMove = entry->BestMove;
-    // With multi-prob-cut on, selective results are as good as this node's own would be; the
-    // entries kept only for their moves never cut.
-    if (entry->Depth == depth &&
-        (useMpc ? entry->Selectivity > -Infinity : entry->Selectivity == Infinity)) {
-      const int32_t score = search::MidgameScore(*entry);
-      // On a null window a bound either decides the node or tells nothing.
-      if (search::NarrowWindow(*entry, score, alpha, beta)) {
-        margin = entry->Selectivity;
-        return score;
-      }
-    }
-  }
-  if (depth > 6) ProcessPendingEvents();
-  if (depth <= Evaluation->ShallowSearchDepth) return ShallowSearch(alpha, beta, depth, passed);
-
-  if (useMpc && depth > 3 && beta < 1'999'999'800) {
-    const int shallow = MpcShallowDepth(depth);
-    const TMpcBounds bounds = MpcBounds(depth, shallow, alpha, beta);
-    const int32_t bound = bounds.BetaBound;
-    if (bounds.Usable && bound >= -1'999'999'999 && bound < Infinity) {
-      int32_t unused;
-      const int32_t value = shallow > 0
-                                ? NullWindowSearch(bound - 1, bound, shallow, passed, false, unused)
-                                : Evaluate();
-      if (value >= bound) {
-        margin = bounds.Margin;
-        return beta;
-      }
-    }
-  }
-
-  ++NodeCount;
-  TMoveList list;
-  GenerateMovesHashed(list);
-  if (!list[0].Next) {
-    if (passed) return FinalMargin() * DiscUnit;
-    MakePass();
-    const int32_t value = -NullWindowSearch(-beta, -alpha, depth, true, useMpc, margin);
-    MakePass();
-    return value;
-  }
-  if (EmptyCount > 15)
-    OrderBySearch(list, depth);
-  else
-    OrderByMobility(list);
-  if (hashMove) MoveToFront(list, hashMove);
-
-  const int32_t callAlpha = alpha, callBeta = beta;
-  int32_t best = -Infinity;
-  int bestSquare = 0;
-  for (MoveRecord* move = list[0].Next; move && alpha < beta; move = move->Next) {
-    MakeMove(*move);
-    SwapSides();
-    int32_t childMargin;
-    const int32_t value = -NullWindowSearch(-beta, -alpha, depth - 1, false, useMpc, childMargin);
-    SwapSides();
-    UnmakeMove(*move);
-    if (StopRequested) return 0;
-    margin = std::min(margin, childMargin);
-    if (value > best) {
-      best = value;
-      bestSquare = move->Square;
-      if (value > alpha) alpha = value;
-    }
-  }
-  HashTable->Store(HashLo, HashHi, depth, callAlpha, callBeta, best, bestSquare, margin, false);
-  return best;
+  return AlphaBeta<false>(alpha, beta, depth, passed, useMpc, margin);
 }
 
 // ---- Root and drivers ----
