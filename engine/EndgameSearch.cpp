@@ -286,7 +286,12 @@ TEndgameResult TOthelloEngine::EndRootSearch(int32_t alpha, int32_t beta, MoveRe
 
 // ---- End nodes with the table ----
 
-int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, int32_t& margin) {
+// The principal-variation and null-window end nodes share one body; only the null window makes
+// the end-cut and the enhanced transposition cut-off, only the principal variation re-searches.
+// Children are searched through the virtual entries, so that an engine's own solver takes over
+// where it wants to.
+template <bool PvNode>
+int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_t& margin) {
   margin = Infinity;
   if (EmptyCount < ExactSolverEmpties) return SolveExact(alpha, beta, passed);
   if (TimedSearch && TickCount() - SearchStart >= SearchLimit) StopRequested = true;
@@ -295,10 +300,38 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
 
   int hashMove = 0;
   if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
-    hashMove = entry->BestMove;
+    if (PvNode || EndCutThreshold < Infinity || entry->IsEndgame) hashMove = entry->BestMove;
     if (IsExactEndgameEntry(*entry, EmptyCount) &&
         search::NarrowWindow(*entry, entry->Score, alpha, beta))
       return entry->Score;
+  }
+
+  if constexpr (!PvNode) {
+    const int32_t playable = PlayableSquares();
+    if (EmptyCount > 11 && EndCutThreshold < Infinity && (alpha > -playable || beta < playable)) {
+      const TMpcBounds bounds = EndCutBounds(alpha, beta);
+      if (bounds.Usable) {
+        const int shallow = search::ProbeDepthFor(EmptyCount);
+        const int64_t estimate = Evaluate();
+        const int64_t fromAlpha = std::llabs(estimate - int64_t{alpha} * DiscUnit);
+        const int64_t fromBeta = std::llabs(estimate - int64_t{beta} * DiscUnit);
+        if (fromAlpha > fromBeta) {
+          const int32_t bound = bounds.BetaBound;
+          if (beta < playable + 1 && bound > -Infinity && bound < Infinity &&
+              EndCutProbe(bound - 1, bound, shallow, passed) >= bound) {
+            margin = EndCutThreshold;
+            return beta;
+          }
+        } else if (alpha >= -playable) {
+          const int32_t bound = bounds.AlphaBound;
+          if (bound > -Infinity && bound < Infinity &&
+              EndCutProbe(bound, bound + 1, shallow, passed) <= bound) {
+            margin = EndCutThreshold;
+            return alpha;
+          }
+        }
+      }
+    }
   }
   ProcessPendingEvents();
 
@@ -307,9 +340,20 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
   if (!list[0].Next) {
     if (passed) return FinalMargin();
     MakePass();
-    const int32_t value = -EndSearchPV(-beta, -alpha, true, margin);
+    const int32_t value = PvNode ? -EndSearchPV(-beta, -alpha, true, margin)
+                                 : -EndSearchZW(-beta, -alpha, true, margin);
     MakePass();
     return value;
+  }
+  if constexpr (!PvNode) {
+    // Enhanced transposition cut-off: a child already proven bad enough for the opponent.
+    for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
+      const THashEntry* child =
+          HashTable->Probe(HashLo ^ move->HashDeltaLo, HashHi ^ move->HashDeltaHi);
+      if (!child || !IsExactEndgameEntry(*child, EmptyCount - 1)) continue;
+      ++NodeCount;
+      if (child->IsUpperBound && -child->Score >= beta) return -child->Score;
+    }
   }
   if (EmptyCount > 11)
     OrderEndgameMoves(list, beta);
@@ -317,6 +361,7 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
     OrderByMobility(list);
   if (hashMove) MoveToFront(list, hashMove);
 
+  // The window actually searched, after the table narrowed it: the stored flags must describe it.
   const int32_t searchedAlpha = alpha, searchedBeta = beta;
   int32_t best = -Infinity;
   int bestSquare = 0;
@@ -324,11 +369,11 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
     MakeMove(*move);
     SwapSides();
     int32_t childMargin, value;
-    if (best == -Infinity) {
+    if (PvNode && best == -Infinity) {
       value = -EndSearchPV(-beta, -alpha, false, childMargin);
     } else {
       value = -EndSearchZW(-alpha - 1, -alpha, false, childMargin);
-      if (alpha < value && value < beta) {
+      if (PvNode && alpha < value && value < beta) {
         // The re-search window came from the null-window answer: a cut there taints it too.
         int32_t researchMargin;
         value = -EndSearchPV(-beta, -value, false, researchMargin);
@@ -350,91 +395,12 @@ int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, in
   return best;
 }
 
+int32_t TOthelloEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed, int32_t& margin) {
+  return EndNode<true>(alpha, beta, passed, margin);
+}
+
 int32_t TOthelloEngine::EndSearchZW(int32_t alpha, int32_t beta, bool passed, int32_t& margin) {
-  margin = Infinity;
-  if (EmptyCount < ExactSolverEmpties) return SolveExact(alpha, beta, passed);
-  if (TimedSearch && TickCount() - SearchStart >= SearchLimit) StopRequested = true;
-  if (StopRequested) return 0;
-  ++NodeCount;
-
-  int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
-    if (EndCutThreshold < Infinity || entry->IsEndgame) hashMove = entry->BestMove;
-    if (IsExactEndgameEntry(*entry, EmptyCount) &&
-        search::NarrowWindow(*entry, entry->Score, alpha, beta))
-      return entry->Score;
-  }
-
-  const int32_t playable = PlayableSquares();
-  if (EmptyCount > 11 && EndCutThreshold < Infinity && (alpha > -playable || beta < playable)) {
-    const TMpcBounds bounds = EndCutBounds(alpha, beta);
-    if (bounds.Usable) {
-      const int shallow = search::ProbeDepthFor(EmptyCount);
-      const int64_t estimate = Evaluate();
-      const int64_t fromAlpha = std::llabs(estimate - int64_t{alpha} * DiscUnit);
-      const int64_t fromBeta = std::llabs(estimate - int64_t{beta} * DiscUnit);
-      if (fromAlpha > fromBeta) {
-        const int32_t bound = bounds.BetaBound;
-        if (beta < playable + 1 && bound > -Infinity && bound < Infinity &&
-            EndCutProbe(bound - 1, bound, shallow, passed) >= bound) {
-          margin = EndCutThreshold;
-          return beta;
-        }
-      } else if (alpha >= -playable) {
-        const int32_t bound = bounds.AlphaBound;
-        if (bound > -Infinity && bound < Infinity &&
-            EndCutProbe(bound, bound + 1, shallow, passed) <= bound) {
-          margin = EndCutThreshold;
-          return alpha;
-        }
-      }
-    }
-  }
-  ProcessPendingEvents();
-
-  TMoveList list;
-  GenerateMovesHashed(list);
-  if (!list[0].Next) {
-    if (passed) return FinalMargin();
-    MakePass();
-    const int32_t value = -EndSearchZW(-beta, -alpha, true, margin);
-    MakePass();
-    return value;
-  }
-  // Enhanced transposition cut-off: a child already proven bad enough for the opponent.
-  for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
-    const THashEntry* child =
-        HashTable->Probe(HashLo ^ move->HashDeltaLo, HashHi ^ move->HashDeltaHi);
-    if (!child || !IsExactEndgameEntry(*child, EmptyCount - 1)) continue;
-    ++NodeCount;
-    if (child->IsUpperBound && -child->Score >= beta) return -child->Score;
-  }
-  if (EmptyCount > 11)
-    OrderEndgameMoves(list, beta);
-  else
-    OrderByMobility(list);
-  if (hashMove) MoveToFront(list, hashMove);
-
-  const int32_t callAlpha = alpha, callBeta = beta;
-  int32_t best = -Infinity;
-  int bestSquare = 0;
-  for (MoveRecord* move = list[0].Next; move && alpha < beta; move = move->Next) {
-    MakeMove(*move);
-    SwapSides();
-    int32_t childMargin;
-    const int32_t value = -EndSearchZW(-beta, -alpha, false, childMargin);
-    SwapSides();
-    UnmakeMove(*move);
-    if (StopRequested) return 0;
-    margin = std::min(margin, childMargin);
-    if (value > best) {
-      best = value;
-      bestSquare = move->Square;
-      if (value > alpha) alpha = value;
-    }
-  }
-  HashTable->Store(HashLo, HashHi, EmptyCount, callAlpha, callBeta, best, bestSquare, margin, true);
-  return best;
+  return EndNode<false>(alpha, beta, passed, margin);
 }
 
 // ---- Exact solver ----

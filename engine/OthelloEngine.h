@@ -200,6 +200,8 @@ class TOthelloEngine {
   TEndgameResult SelectiveEndgame(std::span<const double> probabilities, int64_t allowance,
                                   MoveRecord* rootList, int depth, int32_t alpha, int32_t beta);
   int32_t TimedEndgame(int64_t allowance, MoveRecord* rootList);
+  template <bool PvNode>
+  int32_t EndNode(int32_t alpha, int32_t beta, bool passed, int32_t& margin);
   TEndgameResult EndRootSearch(int32_t alpha, int32_t beta, MoveRecord* rootList, int depth);
   int32_t SolveExact(int32_t alpha, int32_t beta, bool passed);
   int32_t ExactSearch(int32_t alpha, int32_t beta, bool passed);
