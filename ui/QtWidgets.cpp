@@ -34,9 +34,8 @@ QString TQtStatusBar::PanelText(int panel) const {
 
 int TQtStatusBar::PanelWidth(int panel) const {
   if (panel < 0 || panel >= PanelCount()) return 0;
-  return Labels[panel]->minimumWidth() == Labels[panel]->maximumWidth()
-             ? Labels[panel]->width()
-             : 0;
+  return Labels[panel]->minimumWidth() == Labels[panel]->maximumWidth() ? Labels[panel]->width()
+                                                                        : 0;
 }
 
 TQtProgressBar::TQtProgressBar(QWidget* parent) : QProgressBar(parent) {

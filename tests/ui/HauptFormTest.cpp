@@ -1,0 +1,1092 @@
+// The main window driven through its real widgets: clicks on the board image, menu items
+// triggered through their actions, message boxes collected instead of shown. Every test runs in
+// a working folder of its own with the coefficient folders, the skins and an empty "books".
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "engine/HashTable.h"
+#include "engine/OthelloEngine.h"
+#include "engine/Widgets.h"
+#include "evaluation/OthelloPatternEngine.h"
+#include "evaluation/Patterns.h"
+#include "game/Book.h"
+#include "game/GameInfo.h"
+#include "ui/BoardFrame.h"
+#include "ui/HauptForm.h"
+#include "ui/UiTestRegistry.h"
+
+using namespace morvane;
+
+namespace {
+
+const char* const EvaluationFolders[] = {"Pellin", "Tovrel", "Bot8x8", "Bot10x10", "Bot8x8Oct"};
+
+enum class TFault { None, Missing, Short };
+
+// One shown message box, with the disc counts of the engine at that moment.
+struct TShown {
+  QString Caption;
+  QString Text;
+  int Black = -1, White = -1, Empty = -1;
+};
+
+// Squares of a board of side n from column and row (both from 1).
+int Square(int column, int row, int side = 8) { return row * (side + 2) + column; }
+
+// 64 cells of an 8 x 8 position text, with the given cells filled.
+std::string Position8(char side, std::initializer_list<std::pair<const char*, char>> discs) {
+  std::string cells(64, '-');
+  for (const auto& [name, disc] : discs) cells[(name[1] - '1') * 8 + (name[0] - 'a')] = disc;
+  return side + cells;
+}
+
+}  // namespace
+
+class HauptFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QString BuildDir;
+  QString PreviousDir;
+  std::unique_ptr<QTemporaryDir> Work;
+  std::vector<TShown> Shown;
+  TMainForm* Current = nullptr;
+
+  // Coefficient folders (one of them broken on request), the skins and an empty books folder.
+  void PrepareWorkingFolder(const QString& root, const QString& broken = {},
+                            TFault fault = TFault::None) {
+    QDir dir(root);
+    for (const char* name : EvaluationFolders) {
+      QVERIFY(dir.mkpath(name));
+      const QString source = BuildDir + "/data/" + name;
+      for (const QString& file : QDir(source).entryList(QDir::Files)) {
+        const QString target = root + "/" + name + "/" + file;
+        const bool isBroken = broken == name && file.endsWith(".coe");
+        if (isBroken && fault == TFault::Missing) continue;
+        if (isBroken && fault == TFault::Short) {
+          QFile in(source + "/" + file), out(target);
+          QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+          out.write(in.read(in.size() / 2));
+          continue;
+        }
+        QVERIFY(QFile::link(source + "/" + file, target));
+      }
+    }
+    QVERIFY(QFile::link(BuildDir + "/Skins", root + "/Skins"));
+    QVERIFY(dir.mkpath("books"));
+    QVERIFY(QDir::setCurrent(root));
+  }
+
+  std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>([this](const QString& caption, const QString& text) {
+      TShown shown{caption, text};
+      if (Current && Current->Engine) {
+        shown.Black = shown.White = shown.Empty = 0;
+        const TOthelloEngine& engine = *Current->Engine;
+        for (int square = 0; square < MaxCells; ++square) {
+          shown.Black += engine.Board[square] == BlackCell;
+          shown.White += engine.Board[square] == WhiteCell;
+          shown.Empty += engine.Board[square] == EmptyCell;
+        }
+      }
+      Shown.push_back(shown);
+    });
+    Current = form.get();
+    form->show();
+    [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
+    return form;
+  }
+
+  static QAction* Item(TMainForm& form, const char* name) {
+    QAction* item = form.findChild<QAction*>(name);
+    if (!item) qWarning("no menu item %s", name);
+    return item;
+  }
+
+  static void Trigger(TMainForm& form, const char* name) {
+    QAction* item = Item(form, name);
+    QVERIFY(item);
+    item->trigger();
+  }
+
+  // A click in the middle of a cell of the board image.
+  static void ClickCell(TMainForm& form, int column, int row,
+                        Qt::MouseButton button = Qt::LeftButton) {
+    const int cell = form.BoardFrame->CellSize;
+    QTest::mouseClick(form.BoardFrame->BoardImage, button, {},
+                      QPoint((column - 1) * cell + cell / 2, (row - 1) * cell + cell / 2));
+  }
+
+  // The first legal square for the side to move, as the user would find it.
+  static int FirstLegal(TMainForm& form) {
+    for (int square = 0; square < MaxCells; ++square)
+      if (form.Game->IsLegal(square)) return square;
+    return 0;
+  }
+
+  static void ClickSquare(TMainForm& form, int square) {
+    const TColumnRow at = form.Game->ColumnRowOf(square);
+    ClickCell(form, at.Column, at.Row);
+  }
+
+  // Puts an 8 x 8 position on the board as if the game had led there; the record starts over
+  // and nothing of such a game may reach the book.
+  static void SetPosition(TMainForm& form, const std::string& text) {
+    PositionImage image{};
+    QVERIFY(form.Engine->ParsePosition(text, image));
+    form.Engine->SetPosition(image.Board, image.SideToMove);
+    form.Game->MoveCount = 0;
+    form.ColourToMove = image.SideToMove == BlackCell ? 1 : 2;
+    form.Book->StopLearning = true;
+    form.RedrawBoard(0);
+  }
+
+  static bool SamePosition(const PositionImage& a, const PositionImage& b) {
+    return a.SideToMove == b.SideToMove && std::memcmp(a.Board, b.Board, sizeof(a.Board)) == 0;
+  }
+
+  // Every menu the user can see is enabled (an invisible action never reports itself enabled).
+  static bool MenusEnabled(TMainForm& form) {
+    for (QAction* menu : form.MainMenu->actions())
+      if (menu->isVisible() && !menu->isEnabled()) return false;
+    return true;
+  }
+
+  static void FastGames(TMainForm& form) {
+    Trigger(form, "Novice1");
+    Trigger(form, "Displayanimations1");
+  }
+
+ private slots:
+  void initTestCase() {
+    BuildDir = qEnvironmentVariable("MORVANE_SKINS");
+    QVERIFY2(!BuildDir.isEmpty(), "MORVANE_SKINS must name the build folder");
+    QVERIFY2(QFileInfo::exists(BuildDir + "/data/Pellin/Pellin.coe"),
+             "the build folder has no coefficient folders in data/");
+    QVERIFY2(QFileInfo::exists(BuildDir + "/Skins/STANDARD/Board8x8/Board.bmp"),
+             "the build folder has no rendered skins");
+    PreviousDir = QDir::currentPath();
+  }
+
+  void init() {
+    Shown.clear();
+    Current = nullptr;
+    Work = std::make_unique<QTemporaryDir>();
+    QVERIFY(Work->isValid());
+    PrepareWorkingFolder(Work->path());
+  }
+
+  void cleanup() {
+    Current = nullptr;
+    QDir::setCurrent(PreviousDir);
+    Work.reset();
+  }
+
+  void startUpState() {
+    auto form = MakeForm();
+    QCOMPARE(form->windowTitle(), QString("MORVANE"));
+    QCOMPARE(form->size(), QSize(448, 588));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QCOMPARE(form->BoardFrame->size(), QSize(448, 461));
+    QCOMPARE(form->BoardFrame->BoardImage->size(), QSize(402, 402));
+    QCOMPARE(form->Panel3->height(), 56);
+
+    QCOMPARE(form->StatStatusBar->PanelCount(), 2);
+    QCOMPARE(form->StatStatusBar->PanelText(0), QString("Score :"));
+    QCOMPARE(form->StatStatusBar->PanelText(1), QString("Bestline :"));
+    QCOMPARE(form->StatStatusBar->PanelWidth(0), 100);
+    QCOMPARE(form->StatStatusBar->PanelWidth(1), 390);
+    QCOMPARE(form->StatStatusBar2->PanelCount(), 4);
+    const char* const stats[] = {"Depth :", "Moves :", "Nodes :", ""};
+    const int widths[] = {100, 100, 120};
+    for (int panel = 0; panel < 4; ++panel)
+      QCOMPARE(form->StatStatusBar2->PanelText(panel), QString(stats[panel]));
+    for (int panel = 0; panel < 3; ++panel)
+      QCOMPARE(form->StatStatusBar2->PanelWidth(panel), widths[panel]);
+    QCOMPARE(form->StatStatusBar->height(), 24);
+
+    QVERIFY(!form->LoadProgressBar->Visible());
+    QCOMPARE(form->LoadProgressBar->Caption(), std::string("Loading..."));
+    QCOMPARE(form->LoadProgressBar->height(), 18);
+    QVERIFY(form->ForceButton->isHidden());
+    QVERIFY(!form->ForceButton->isEnabled());
+    QCOMPARE(form->ForceButton->text(), QString("Force move"));
+    QCOMPARE(form->ForceButton->geometry(), QRect(168, 8, 129, 25));
+    QVERIFY(!form->SearchStatTimer->isActive());
+    QCOMPARE(form->SearchStatTimer->interval(), 1000);
+
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    QCOMPARE(int(form->BoardKind), 8);
+    QCOMPARE(form->Book->Name, std::string("Pellin_8x8_Average"));
+    QCOMPARE(form->Game->Book, form->Book.get());
+    QCOMPARE(form->Level.Depth, 2);
+    QCOMPARE(form->Level.ExactEmpties, 10);
+    QCOMPARE(form->Level.SelSolveCount, 0);
+    QCOMPARE(form->HashSizeBits, 16.0);
+    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    // The Pellin evaluation's own default, not the 1.0 of the marked "70% (Standard)".
+    QCOMPARE(form->Evaluation->MpcThreshold, 0.85);
+    QCOMPARE(form->SkinName, std::string("STANDARD"));
+    QCOMPARE(int(form->ProgramColour), 255);
+    QVERIFY(form->IsUserToMove());
+    QCOMPARE(CurrentEventPump(), static_cast<TEventPump*>(&form->Pump));
+    QCOMPARE(CurrentMessageSink(), static_cast<TMessageSink*>(&form->Messages));
+
+    // The program does not move at start.
+    QTest::qWait(100);
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(int(form->Engine->SideToMove), int(BlackCell));
+    QVERIFY(Shown.empty());
+
+    form->close();
+    QVERIFY(CurrentEventPump() == nullptr);
+    QVERIFY(CurrentMessageSink() == nullptr);
+  }
+
+  void menuItemsAtStart_data() {
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("shortcut");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<bool>("enabled");
+    const auto row = [](const char* component, const char* caption, const char* shortcut,
+                        bool checked, bool visible = true, bool enabled = true) {
+      QTest::newRow(component) << QString(component) << QString(caption) << QString(shortcut)
+                               << checked << visible << enabled;
+    };
+    row("N8x81", "8 x 8 (Pellin)", "Ctrl+F7", true);
+    row("N8x8Tovrel1", "8 x 8 (Tovrel)", "Ctrl+F8", false);
+    row("N10x101", "10 x 10", "Ctrl+F10", false);
+    row("Octagon1", "Octagon", "Ctrl+F11", false);
+    row("Quit1", "Quit", "", false);
+    row("Pellinplaysblack1", "Morvane plays black", "", false);
+    row("Pellinplayswhite1", "Morvane plays white", "", true);
+    row("Morvaneobserves1", "Morvane observes", "", false);
+    row("Pellinanalyses1", "Self play", "", false);
+    row("Novice1", "Novice (1/6)", "", false);
+    row("Avegare1", "Average (2/10)", "", true);
+    row("N24moves26emptiesexact1", "24 moves + 26 empties exact", "", false);
+    row("UseBook1", "&Use Book", "", true);
+    row("Norandomness1", "No randomness", "", true);
+    row("Hugerandomness1", "Huge randomness", "", false);
+    row("Addonegame1", "Add one game", "Ctrl+B", false);
+    row("Add1000games1", "Add 1000 games", "", false);
+    row("N25Mb1", "2 Mb", "", true);
+    row("N970Mb1", "970 Mb", "", false);
+    row("akebackmove1", "Take back move", "Ctrl+Z", false);
+    row("Changecolors1", "Change colors", "Ctrl+C", false);
+    row("N701", "70% (Standard)", "", true);
+    row("N991", "99% (very accurate but slow)", "", false);
+    row("Standard1", "Standard", "", true);
+    row("Water1", "Water", "", false);
+    row("Showstatistics1", "Show bestline", "", true);
+    row("Displayanimations1", "Display animations", "", true);
+    row("Rendering1", "Rendering", "", false, false, false);
+    row("About1", "About", "", false);
+    row("Statistics1", "S&tatistics", "", false, false, false);
+    row("Learning1", "Learning", "", false, false, false);
+    row("Checkendspeed1", "Check end speed (8x8)", "", false);
+    row("CalcualteEndCutFormula1", "Calcualte EndCut Formula", "", false);
+  }
+
+  void menuItemsAtStart() {
+    QFETCH(QString, component);
+    QFETCH(QString, caption);
+    QFETCH(QString, shortcut);
+    QFETCH(bool, checked);
+    QFETCH(bool, visible);
+    QFETCH(bool, enabled);
+    auto form = MakeForm();
+    QAction* item = form->findChild<QAction*>(component);
+    QVERIFY(item);
+    QCOMPARE(item->text(), caption);
+    QCOMPARE(item->shortcut().toString(), shortcut);
+    QCOMPARE(item->isChecked(), checked);
+    QCOMPARE(item->isVisible(), visible);
+    QCOMPARE(item->isEnabled(), enabled);
+  }
+
+  void menuBarOrder() {
+    auto form = MakeForm();
+    QStringList captions;
+    for (QAction* menu : form->MainMenu->actions()) captions << menu->text();
+    QCOMPARE(captions, QStringList({"&Game", "&Settings", "&Actions", "&Options", "&Help",
+                                    "S&tatistics", "Learning"}));
+    QStringList levels;
+    for (QAction* item : form->findChild<QMenu*>("Searchoptions1")->actions())
+      levels << (item->isSeparator() ? "-" : item->objectName());
+    QCOMPARE(levels, QStringList({"Novice1", "Avegare1", "Strong1", "Expert1", "-",
+                                  "N12moves16emptiesexact1", "N14moves18emptiesexact1",
+                                  "N16moves18emptiesexact2", "N18moves20emptiesexact1",
+                                  "N20moves22emptiesexact1", "N24moves26emptiesexact1", "-"}));
+  }
+
+  void clickPlaysAndProgramAnswers_data() {
+    QTest::addColumn<QString>("board");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<bool>("animations");
+    QTest::newRow("Pellin d3") << "N8x81" << 4 << 3 << 8 << true;
+    QTest::newRow("Pellin d3, no animation") << "N8x81" << 4 << 3 << 8 << false;
+    QTest::newRow("Tovrel f5") << "N8x8Tovrel1" << 6 << 5 << 8 << false;
+    QTest::newRow("10 x 10 e4") << "N10x101" << 5 << 4 << 10 << true;
+    QTest::newRow("octagon e4") << "Octagon1" << 5 << 4 << 10 << false;
+  }
+
+  void clickPlaysAndProgramAnswers() {
+    QFETCH(QString, board);
+    QFETCH(int, column);
+    QFETCH(int, row);
+    QFETCH(int, side);
+    QFETCH(bool, animations);
+    auto form = MakeForm();
+    if (!animations) Trigger(*form, "Displayanimations1");
+    Trigger(*form, board.toLatin1().constData());
+    QCOMPARE(form->Engine->BoardSide, side);
+    ClickCell(*form, column, row);
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(form->Game->Moves[1].MoveSquare, Square(column, row, side));
+    QCOMPARE(int(form->Game->Moves[1].Mover), int(BlackCell));
+    QCOMPARE(int(form->Game->Moves[2].Mover), int(WhiteCell));
+    QVERIFY(form->Game->Moves[2].MoveSquare != PassMove);
+    QCOMPARE(int(form->ColourToMove), 1);
+    QCOMPARE(int(form->Engine->SideToMove), int(BlackCell));
+    QVERIFY(!form->Thinking);
+    QVERIFY(!form->SearchStatTimer->isActive());
+    QVERIFY(form->ForceButton->isHidden());
+    QVERIFY(MenusEnabled(*form));
+    QVERIFY(Shown.empty());
+  }
+
+  void ignoredClicks_data() {
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("programColour");
+    QTest::addColumn<bool>("thinking");
+    QTest::newRow("occupied d4") << 175 << 175 << int(Qt::LeftButton) << 255 << false;
+    QTest::newRow("illegal empty a1") << 25 << 25 << int(Qt::LeftButton) << 255 << false;
+    QTest::newRow("outside the grid") << 401 << 120 << int(Qt::LeftButton) << 255 << false;
+    QTest::newRow("middle button on d3") << 175 << 125 << int(Qt::MiddleButton) << 255 << false;
+    QTest::newRow("right button on d3") << 175 << 125 << int(Qt::RightButton) << 255 << false;
+    QTest::newRow("program's turn") << 175 << 125 << int(Qt::LeftButton) << 1 << false;
+    QTest::newRow("while thinking") << 175 << 125 << int(Qt::LeftButton) << 255 << true;
+  }
+
+  void ignoredClicks() {
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(int, button);
+    QFETCH(int, programColour);
+    QFETCH(bool, thinking);
+    auto form = MakeForm();
+    form->ProgramColour = static_cast<uint8_t>(programColour);
+    form->Thinking = thinking;
+    const PositionImage before = form->Engine->CurrentPosition();
+    QTest::mouseClick(form->BoardFrame->BoardImage, Qt::MouseButton(button), {}, QPoint(x, y));
+    QTRY_VERIFY(!form->BoardFrame->Animating);  // a right click previews, then settles
+    QCOMPARE(form->Game->MoveCount, 0);
+    QVERIFY(SamePosition(before, form->Engine->CurrentPosition()));
+    QCOMPARE(int(form->ColourToMove), 1);
+    QVERIFY(Shown.empty());
+  }
+
+  void clickDuringAnimationIgnored() {
+    auto form = MakeForm();
+    QVERIFY(form->BoardFrame->AnimationsOn);
+    bool sawAnimation = false;
+    // c4 is legal for black at the start, but it arrives while d3 is still turning.
+    QTimer::singleShot(60, form.get(), [&] {
+      sawAnimation = form->BoardFrame->Animating;
+      ClickCell(*form, 3, 4);
+    });
+    ClickCell(*form, 4, 3);
+    QVERIFY(sawAnimation);
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(form->Game->Moves[1].MoveSquare, Square(4, 3));
+    QVERIFY(form->Game->Moves[2].MoveSquare != Square(3, 4));
+    QTest::qWait(100);
+    QCOMPARE(form->Game->MoveCount, 2);
+  }
+
+  void passByAnyClick_data() {
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<int>("button");
+    QTest::newRow("left on an empty square") << 275 << 275 << int(Qt::LeftButton);
+    QTest::newRow("left on a disc") << 25 << 25 << int(Qt::LeftButton);
+    QTest::newRow("right button") << 200 << 300 << int(Qt::RightButton);
+    QTest::newRow("middle button") << 200 << 300 << int(Qt::MiddleButton);
+    QTest::newRow("outside the grid") << 401 << 401 << int(Qt::LeftButton);
+  }
+
+  void passByAnyClick() {
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(int, button);
+    // Black on c1 between two whites and the edge has no move; white answers on d1.
+    const std::string position = Position8('X', {{"a1", 'O'}, {"b1", 'O'}, {"c1", 'X'}});
+    {
+      auto form = MakeForm();
+      Trigger(*form, "Displayanimations1");
+      Trigger(*form, "Morvaneobserves1");
+      SetPosition(*form, position);
+      QTest::mouseClick(form->BoardFrame->BoardImage, Qt::MouseButton(button), {}, QPoint(x, y));
+      QCOMPARE(form->Game->MoveCount, 1);
+      QCOMPARE(form->Game->Moves[1].MoveSquare, PassMove);
+      QCOMPARE(int(form->Engine->SideToMove), int(WhiteCell));
+      QCOMPARE(int(form->ColourToMove), 2);
+      QCOMPARE(form->Engine->NodeCount, int64_t(0));  // the observer never searches
+    }
+    // Playing white, the program answers the pass at once and the game ends.
+    auto form = MakeForm();
+    Trigger(*form, "Displayanimations1");
+    SetPosition(*form, position);
+    QTest::mouseClick(form->BoardFrame->BoardImage, Qt::MouseButton(button), {}, QPoint(x, y));
+    QCOMPARE(Shown.size(), size_t(1));
+    QCOMPARE(Shown[0].Text, QString("Morvane wins by 64"));
+    QCOMPARE(Shown[0].White, 4);
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(int(form->ColourToMove), 1);
+    QVERIFY(form->GameFinished);
+  }
+
+  void resultTexts_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("position");
+    QTest::addColumn<QString>("text");
+    // Finished boards: black 2 : white 1 with 61 empties for black (+62), the reverse (-62),
+    // and 1 : 1 (a draw).
+    const QString blackAhead =
+        QString::fromStdString(Position8('X', {{"a1", 'X'}, {"c1", 'X'}, {"h8", 'O'}}));
+    const QString whiteAhead =
+        QString::fromStdString(Position8('X', {{"a1", 'O'}, {"c1", 'O'}, {"h8", 'X'}}));
+    const QString draw = QString::fromStdString(Position8('X', {{"a1", 'X'}, {"h8", 'O'}}));
+    const struct {
+      const char* Mode;
+      const char* IfBlack;
+      const char* IfWhite;
+    } modes[] = {{"Pellinplayswhite1", "You won by 62", "Morvane wins by 62"},
+                 {"Pellinplaysblack1", "Morvane wins by 62", "You won by 62"},
+                 {"Morvaneobserves1", "Black wins by 62", "White wins by 62"},
+                 {"Pellinanalyses1", "Black wins by 62", "White wins by 62"}};
+    for (const auto& mode : modes) {
+      QTest::addRow("%s, black ahead", mode.Mode) << mode.Mode << blackAhead << mode.IfBlack;
+      QTest::addRow("%s, white ahead", mode.Mode) << mode.Mode << whiteAhead << mode.IfWhite;
+      QTest::addRow("%s, draw", mode.Mode) << mode.Mode << draw << "This game was a draw";
+    }
+  }
+
+  void resultTexts() {
+    QFETCH(QString, mode);
+    QFETCH(QString, position);
+    QFETCH(QString, text);
+    auto form = MakeForm();
+    SetPosition(*form, position.toStdString());
+    Trigger(*form, mode.toLatin1().constData());
+    QCOMPARE(Shown.size(), size_t(1));
+    QCOMPARE(Shown[0].Caption, QString("Morvane"));
+    QCOMPARE(Shown[0].Text, text);
+    // A new game follows, black to move, whoever moved last.
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(int(form->ColourToMove), 1);
+    QCOMPARE(form->Engine->OwnDiscs + form->Engine->OppDiscs, 4);
+    QVERIFY(!form->Learning);
+    QVERIFY(!form->SelfPlay);
+  }
+
+  void levelItems_data() {
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("exact");
+    const struct {
+      const char* Component;
+      const char* Suffix;
+      int Depth, Exact;
+    } rows[] = {{"Novice1", "_Novice", 1, 6},
+                {"Avegare1", "_Average", 2, 10},
+                {"Strong1", "_Srong", 4, 14},
+                {"Expert1", "_Expert", 8, 16},
+                {"N12moves16emptiesexact1", "_12_16", 12, 16},
+                {"N14moves18emptiesexact1", "_14_18", 14, 18},
+                {"N16moves18emptiesexact2", "_16_18", 16, 18},
+                {"N18moves20emptiesexact1", "_18_20", 18, 20},
+                {"N20moves22emptiesexact1", "_20_22", 20, 22},
+                {"N24moves26emptiesexact1", "_24_26", 24, 26}};
+    for (const auto& row : rows)
+      QTest::newRow(row.Component)
+          << QString(row.Component) << QString(row.Suffix) << row.Depth << row.Exact;
+  }
+
+  void levelItems() {
+    QFETCH(QString, component);
+    QFETCH(QString, suffix);
+    QFETCH(int, depth);
+    QFETCH(int, exact);
+    auto form = MakeForm();
+    FastGames(*form);
+    ClickCell(*form, 4, 3);  // a game in progress
+    QCOMPARE(form->Game->MoveCount, 2);
+    Trigger(*form, component.toLatin1().constData());
+    const std::string name = "Pellin_8x8" + suffix.toStdString();
+    QCOMPARE(form->Book->Name, name);
+    QCOMPARE(form->Game->Book, form->Book.get());
+    QCOMPARE(QString::fromStdString(std::filesystem::absolute(form->Book->FilePath()).string()),
+             QDir::current().absoluteFilePath(
+                 QString::fromStdString("books/" + name + "/" + name + ".boo")));
+    QCOMPARE(form->Level.Depth, depth);
+    QCOMPARE(form->Level.ExactEmpties, exact);
+    QCOMPARE(form->Level.SelSolveCount, 0);
+    QVERIFY(Item(*form, component.toLatin1().constData())->isChecked());
+    QCOMPARE(form->LevelSuffix, suffix.toStdString());
+    // The game goes on where it was; the program does not move by itself.
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(int(form->ColourToMove), 1);
+  }
+
+  void boardSwitches_data() {
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<int>("playable");
+    QTest::addColumn<int>("cellSize");
+    const struct {
+      const char* Component;
+      const char* Engine;
+      int Kind;
+      const char* Book;
+      int Playable, CellSize;
+    } rows[] = {{"N8x8Tovrel1", "Tovrel", 8, "Tovrel_8x8_Average", 64, 50},
+                {"N10x101", "Bot10x10", 10, "Fenwa_10x10_Average", 100, 40},
+                {"Octagon1", "Bot8x8Oct", 88, "Fenwa_Oct_Average", 88, 40}};
+    for (const auto& row : rows)
+      QTest::newRow(row.Component) << QString(row.Component) << QString(row.Engine) << row.Kind
+                                   << QString(row.Book) << row.Playable << row.CellSize;
+  }
+
+  void boardSwitches() {
+    QFETCH(QString, component);
+    QFETCH(QString, engine);
+    QFETCH(int, kind);
+    QFETCH(QString, book);
+    QFETCH(int, playable);
+    QFETCH(int, cellSize);
+    auto form = MakeForm();
+    Trigger(*form, "Displayanimations1");
+    ClickCell(*form, 4, 3);
+    const TOthelloEngine* before = form->Engine.get();
+    Trigger(*form, component.toLatin1().constData());
+    QVERIFY(form->Engine.get() != before);
+    QCOMPARE(form->Engine->Name, engine.toStdString());
+    QCOMPARE(int(form->BoardKind), kind);
+    QCOMPARE(form->BoardFrame->BoardKind, kind);
+    QCOMPARE(form->BoardFrame->CellSize, cellSize);
+    QCOMPARE(form->Book->Name, book.toStdString());
+    QCOMPARE(form->Book->BoardKind, kind);
+    QCOMPARE(form->Engine->PlayableSquares(), playable);
+    QCOMPARE(form->Game->Engine, static_cast<TOthelloEngine*>(form->Engine.get()));
+    QCOMPARE(form->Game->Book, form->Book.get());
+    QCOMPARE(form->Evaluation, form->Engine->Evaluation.get());
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(int(form->ColourToMove), 1);
+    QVERIFY(Item(*form, component.toLatin1().constData())->isChecked());
+    QVERIFY(!Item(*form, "N8x81")->isChecked());
+    // And back to Pellin, where a game can be played again.
+    Trigger(*form, "N8x81");
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    QCOMPARE(form->Book->Name, std::string("Pellin_8x8_Average"));
+    QCOMPARE(form->BoardFrame->CellSize, 50);
+    ClickCell(*form, 4, 3);
+    QCOMPARE(form->Game->MoveCount, 2);
+    QVERIFY(Shown.empty());
+  }
+
+  void sameBoardRestarts() {
+    auto form = MakeForm();
+    Trigger(*form, "Displayanimations1");
+    ClickCell(*form, 4, 3);
+    QCOMPARE(form->Game->MoveCount, 2);
+    const TOthelloEngine* engine = form->Engine.get();
+    const THashTable* table = form->Engine->HashTable.get();
+    const TBook* book = form->Book.get();
+    const TGameInfo* game = form->Game.get();
+    Trigger(*form, "N8x81");
+    QCOMPARE(form->Engine.get(), engine);
+    QCOMPARE(form->Engine->HashTable.get(), table);
+    QCOMPARE(form->Book.get(), book);
+    QCOMPARE(form->Game.get(), game);
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(form->Engine->OwnDiscs + form->Engine->OppDiscs, 4);
+    QVERIFY(Item(*form, "N8x81")->isChecked());
+  }
+
+  void hashSizeItems_data() {
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<double>("exponent");
+    const std::pair<const char*, double> rows[] = {
+        {"N25Mb1", 17.0},  {"N5Mb1", 18.0},   {"N10Mb1", 19.0},  {"N20Mb1", 20.0},
+        {"N40Mb1", 21.0},  {"N80Mb1", 22.0},  {"N160Mb1", 23.0}, {"N1971", 23.5},
+        {"N279Mb1", 24.0}, {"N394Mb1", 24.5}, {"N557Mb1", 25.0}, {"N788Mb1", 25.5},
+        {"N970Mb1", 25.8}};
+    for (const auto& [component, exponent] : rows)
+      QTest::newRow(component) << QString(component) << exponent;
+  }
+
+  void hashSizeItems() {
+    QFETCH(QString, component);
+    QFETCH(double, exponent);
+    auto form = MakeForm();
+    const TOthelloEngine* engine = form->Engine.get();
+    Trigger(*form, component.toLatin1().constData());
+    QCOMPARE(form->HashSizeBits, exponent);
+    QVERIFY(Item(*form, component.toLatin1().constData())->isChecked());
+    // Nothing changes until the board type does.
+    QCOMPARE(form->Engine.get(), engine);
+    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+  }
+
+  void hashSizeTakesEffectOnSwitch() {
+    auto form = MakeForm();
+    const int64_t startEntries = form->Engine->HashTable->EntryCount;
+    Trigger(*form, "N5Mb1");
+    Trigger(*form, "N8x81");  // the same board only restarts
+    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    Trigger(*form, "N8x8Tovrel1");
+    QCOMPARE(form->Engine->HashSizeBits, 18.0);
+    QCOMPARE(form->Engine->HashTable->EntryCount, THashTable::EntryCountFor(18.0));
+    QVERIFY(form->Engine->HashTable->EntryCount > startEntries);
+  }
+
+  void takeBack_data() {
+    QTest::addColumn<int>("userMoves");
+    QTest::addColumn<int>("pliesLeft");
+    QTest::newRow("nothing played") << 0 << 0;
+    QTest::newRow("one move each") << 1 << 0;
+    QTest::newRow("two moves each") << 2 << 2;
+    QTest::newRow("three moves each") << 3 << 4;
+  }
+
+  void takeBack() {
+    QFETCH(int, userMoves);
+    QFETCH(int, pliesLeft);
+    auto form = MakeForm();
+    FastGames(*form);
+    std::vector<PositionImage> positions{form->Engine->CurrentPosition()};
+    for (int move = 0; move < userMoves; ++move) {
+      ClickSquare(*form, FirstLegal(*form));
+      QCOMPARE(form->Game->MoveCount, 2 * (move + 1));
+      positions.push_back(form->Engine->CurrentPosition());
+    }
+    const int lastBefore = form->Game->Moves[pliesLeft].MoveSquare;
+    Trigger(*form, "akebackmove1");
+    QCOMPARE(form->Game->MoveCount, pliesLeft);
+    QVERIFY(SamePosition(form->Engine->CurrentPosition(), positions[pliesLeft / 2]));
+    QCOMPARE(int(form->ColourToMove), 1);
+    QCOMPARE(form->Game->Moves[form->Game->MoveCount].MoveSquare, lastBefore);
+    // The user plays on from there.
+    ClickSquare(*form, FirstLegal(*form));
+    QCOMPARE(form->Game->MoveCount, pliesLeft + 2);
+  }
+
+  void changeColors() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Changecolors1");
+    // The program took black's move at once; the user now plays white.
+    QCOMPARE(form->Game->MoveCount, 1);
+    QCOMPARE(int(form->Game->Moves[1].Mover), int(BlackCell));
+    QCOMPARE(int(form->Engine->SideToMove), int(WhiteCell));
+    QVERIFY(form->IsUserToMove());
+    ClickSquare(*form, FirstLegal(*form));
+    QCOMPARE(form->Game->MoveCount, 3);
+    QCOMPARE(int(form->Game->Moves[2].Mover), int(WhiteCell));
+    QCOMPARE(int(form->Game->Moves[3].Mover), int(BlackCell));
+    QVERIFY(form->IsUserToMove());
+  }
+
+  void randomnessItems_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<bool>("useRandomness");
+    QTest::addColumn<double>("budget");
+    QTest::newRow("small") << QStringList{"Smallrandomness1"} << true << 1.0;
+    QTest::newRow("medium") << QStringList{"Mediumrandomness1"} << true << 2.0;
+    QTest::newRow("large") << QStringList{"Largerandomness1"} << true << 4.0;
+    QTest::newRow("huge") << QStringList{"Hugerandomness1"} << true << 4.0;
+    QTest::newRow("huge after large")
+        << QStringList{"Largerandomness1", "Hugerandomness1"} << true << 4.0;
+    QTest::newRow("none after small")
+        << QStringList{"Smallrandomness1", "Norandomness1"} << false << 1.0;
+    // A reloaded book starts without randomness, whatever item carries the mark.
+    QTest::newRow("level change") << QStringList{"Mediumrandomness1", "Strong1"} << false << 0.0;
+  }
+
+  void randomnessItems() {
+    QFETCH(QStringList, items);
+    QFETCH(bool, useRandomness);
+    QFETCH(double, budget);
+    auto form = MakeForm();
+    QVERIFY(!form->Book->UseRandomness);
+    for (const QString& item : items) Trigger(*form, item.toLatin1().constData());
+    QCOMPARE(form->Book->UseRandomness, useRandomness);
+    QCOMPARE(form->Book->RandomBudget, budget);
+    QCOMPARE(form->Book->RandomSpent, 0.0);
+    QVERIFY(Item(*form, items.last().toLatin1().constData())->isChecked());
+  }
+
+  void accuracyItems_data() {
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<double>("threshold");
+    QTest::newRow("50%") << "Veryfast1" << 0.6742;
+    QTest::newRow("60%") << "N601" << 0.841432;
+    QTest::newRow("70%") << "N701" << 1.0;
+    QTest::newRow("80%") << "N801" << 1.281706;
+    QTest::newRow("90%") << "N901" << 1.6452;
+    QTest::newRow("95%") << "N95Accuratebutveryslow1" << 1.96038;
+    QTest::newRow("99%") << "N991" << 2.576219;
+  }
+
+  void accuracyItems() {
+    QFETCH(QString, component);
+    QFETCH(double, threshold);
+    auto form = MakeForm();
+    Trigger(*form, component.toLatin1().constData());
+    QCOMPARE(form->Engine->Evaluation->MpcThreshold, threshold);
+    QVERIFY(Item(*form, component.toLatin1().constData())->isChecked());
+    // A board switch brings a new evaluation with its own default.
+    Trigger(*form, "N8x8Tovrel1");
+    Trigger(*form, "N8x81");
+    QCOMPARE(form->Engine->Evaluation->MpcThreshold, 0.85);
+  }
+
+  void skinAndToggleItems() {
+    auto form = MakeForm();
+    const struct {
+      const char* Component;
+      const char* Name;
+    } skins[] = {
+        {"Wood1", "WOOD"}, {"Marple1", "MARPLE"}, {"Water1", "WATER"}, {"Standard1", "STANDARD"}};
+    for (const auto& skin : skins) {
+      Trigger(*form, skin.Component);
+      QCOMPARE(form->SkinName, std::string(skin.Name));
+      QCOMPARE(form->BoardFrame->SkinName, std::string(skin.Name));
+      QVERIFY(QString::fromStdString(form->BoardFrame->SkinDir)
+                  .endsWith(QString("Skins/%1/Board8x8").arg(skin.Name)));
+      QVERIFY(Item(*form, skin.Component)->isChecked());
+    }
+    // The skin survives a board switch.
+    Trigger(*form, "Water1");
+    Trigger(*form, "Octagon1");
+    QVERIFY(QString::fromStdString(form->BoardFrame->SkinDir).endsWith("Skins/WATER/Octagon"));
+
+    Trigger(*form, "Showstatistics1");
+    QVERIFY(!form->ShowBestLine);
+    QVERIFY(!form->Engine->ShowBestLine);
+    Trigger(*form, "Showstatistics1");
+    QVERIFY(form->Engine->ShowBestLine);
+    Trigger(*form, "Displayanimations1");
+    QVERIFY(!form->BoardFrame->AnimationsOn);
+    Trigger(*form, "UseBook1");
+    QVERIFY(!form->UseBook);
+    QVERIFY(!Item(*form, "UseBook1")->isChecked());
+    QVERIFY(Shown.empty());
+  }
+
+  void commandsRefusedDuringSearch() {
+    auto form = MakeForm();
+    Trigger(*form, "N24moves26emptiesexact1");  // deep enough to run until stopped
+    bool searched = false, menusDisabled = false, buttonShown = false, nodesShown = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form.get(), [&] {
+      if (!form->Thinking || searched) return;
+      searched = true;
+      menusDisabled = !form->MainMenu->actions().first()->isEnabled();
+      QVERIFY(form->SearchStatTimer->isActive());
+      // Short-cuts still reach the items: the window must refuse them.
+      Trigger(*form, "akebackmove1");
+      Trigger(*form, "N10x101");
+      QVERIFY(Item(*form, "N8x81")->isChecked());
+      QVERIFY(!Item(*form, "N10x101")->isChecked());
+      form->SearchStatTimerTimer();  // the first tick shows the button and the nodes
+      buttonShown = form->ForceButton->isVisible() && form->ForceButton->isEnabled() &&
+                    form->ForceButton->text() == "Force move";
+      nodesShown = form->StatStatusBar2->PanelText(2).startsWith("Nodes : ");
+      QTest::mouseClick(form->ForceButton, Qt::LeftButton);
+    });
+    poll.start(10);
+    ClickCell(*form, 4, 3);
+    poll.stop();
+    QVERIFY(searched);
+    QVERIFY(menusDisabled);
+    QVERIFY(buttonShown);
+    QVERIFY(nodesShown);
+    // "Force move" made the program play what it had.
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    QVERIFY(form->ForceButton->isHidden());
+    QVERIFY(form->MainMenu->actions().first()->isEnabled());
+  }
+
+  void closeDuringSearch() {
+    auto form = MakeForm();
+    Trigger(*form, "N24moves26emptiesexact1");
+    bool closedAtOnce = true;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form.get(), [&] {
+      if (!form->Thinking || form->ClosePending) return;
+      closedAtOnce = form->close();
+    });
+    poll.start(10);
+    ClickCell(*form, 4, 3);
+    poll.stop();
+    QVERIFY(!closedAtOnce);
+    QVERIFY(form->ClosePending);
+    QTRY_VERIFY(!form->isVisible());
+    QCOMPARE(form->Game->MoveCount, 2);
+    QVERIFY(CurrentEventPump() == nullptr);
+    QVERIFY(Shown.empty());
+  }
+
+  void bookImprovementAndBookMoves() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Addonegame1");
+    const QString file = QString::fromStdString(form->Book->FilePath().string());
+    QVERIFY(QFileInfo::exists(file));
+    QVERIFY(form->Book->Stats().Nodes > 0);
+    QVERIFY(Shown.empty());  // learning runs show no result
+    QVERIFY(!Item(*form, "Addonegame1")->isChecked());
+    QVERIFY(!form->Learning);
+    QCOMPARE(int(form->ProgramColour), 255);
+    QCOMPARE(int(form->ColourToMove), 1);
+    QVERIFY(form->DisplayOn);
+    QVERIFY(!form->LoadProgressBar->Visible());
+    QCOMPARE(form->LoadProgressBar->Caption(), std::string("Loading..."));
+    QCOMPARE(form->Engine->ScoreBar, static_cast<TStatusBar*>(form->StatStatusBar));
+    QCOMPARE(form->Engine->StatsBar, static_cast<TStatusBar*>(form->StatStatusBar2));
+    QCOMPARE(form->Game->MoveCount, 0);  // the program plays white and waits
+    QVERIFY(MenusEnabled(*form));
+
+    // The book knows the start position now: playing black, the program answers from it.
+    int move = 0;
+    double value = 0;
+    QVERIFY(form->Book->GetBookMove(form->Engine->CurrentPosition(), move, value));
+    Trigger(*form, "Pellinplaysblack1");
+    QCOMPARE(form->Game->MoveCount, 1);
+    QCOMPARE(form->StatStatusBar->PanelText(0),
+             QString("Score : %1(Book)").arg(value == 0 ? 0.0 : value, 0, 'f', 3));
+  }
+
+  void stopLearningKeepsTheBook() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Addonegame1");
+    const QString file = QString::fromStdString(form->Book->FilePath().string());
+    QFile stored(file);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+
+    bool stopped = false;
+    QString caption;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form.get(), [&] {
+      if (!form->Learning || stopped) return;
+      stopped = true;
+      form->SearchStatTimerTimer();
+      caption = form->ForceButton->text();
+      QTest::mouseClick(form->ForceButton, Qt::LeftButton);
+    });
+    poll.start(0);  // at the first events the run processes, long before a game ends
+    Trigger(*form, "Add10games1");
+    poll.stop();
+    QVERIFY(stopped);
+    QCOMPARE(caption, QString("Stop learning"));
+    QVERIFY(form->LearningStopped);
+    QVERIFY(!form->Learning);
+    QVERIFY(form->ForceButton->isHidden());
+    QVERIFY(!form->LoadProgressBar->Visible());
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), before);
+  }
+
+  void closeDuringLearningKeepsTheBook() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Addonegame1");
+    QFile stored(QString::fromStdString(form->Book->FilePath().string()));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, form.get(), [&] {
+      if (form->Learning && !form->ClosePending) form->close();
+    });
+    poll.start(0);  // at the first events the run processes, long before a game ends
+    Trigger(*form, "Add100games1");
+    poll.stop();
+    QVERIFY(form->ClosePending);
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), before);
+  }
+
+  void selfPlayFinishesOneGame() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Pellinanalyses1");
+    QCOMPARE(Shown.size(), size_t(1));
+    // The margin recounted from the final board, the empties going to the winner.
+    const TShown& result = Shown[0];
+    const int margin = result.Black > result.White   ? result.Black + result.Empty - result.White
+                       : result.Black < result.White ? result.White + result.Empty - result.Black
+                                                     : 0;
+    const QString expected =
+        margin == 0 ? QString("This game was a draw")
+                    : QString(result.Black > result.White ? "Black wins by %1" : "White wins by %1")
+                          .arg(margin);
+    QCOMPARE(result.Text, expected);
+    QVERIFY(!Item(*form, "Pellinanalyses1")->isChecked());
+    QVERIFY(!form->SelfPlay);
+    QCOMPARE(int(form->ProgramColour), 255);
+    QCOMPARE(form->Game->MoveCount, 0);
+    // The finished game went into the book.
+    QVERIFY(QFileInfo::exists(QString::fromStdString(form->Book->FilePath().string())));
+  }
+
+  void developerCommands() {
+    auto form = MakeForm();
+    Trigger(*form, "Generatesourcecode1");
+    QFile generated("Generated.txt");
+    QVERIFY(generated.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = generated.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray("case wohin of\r"));
+    QCOMPARE(lines[lines.size() - 2], QByteArray("end;\r"));
+    int blocks = 0;
+    for (const QByteArray& line : lines) blocks += line.endsWith(": begin\r");
+    QCOMPARE(blocks, 64);
+
+    // The endgame test position, searched and played; the figures land in the last panels.
+    Trigger(*form, "Checkendspeed1");
+    QCOMPARE(form->Game->MoveCount, 1);
+    QCOMPARE(int(form->Engine->SideToMove), int(WhiteCell));
+    QCOMPARE(form->Engine->EmptyCount, 23);
+    bool number = false;
+    QVERIFY(form->StatStatusBar2->PanelText(2).toLongLong(&number) >= 0 && number);
+    form->StatStatusBar2->PanelText(3).toLongLong(&number);
+    QVERIFY(number);
+    QVERIFY(Shown.empty());
+
+    Trigger(*form, "About1");
+    QCOMPARE(Shown.size(), size_t(1));
+    QCOMPARE(Shown[0].Caption, QString("About Morvane"));
+  }
+
+  void coefficientFaultOnSwitch_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("missing") << int(TFault::Missing) << "is missing";
+    QTest::newRow("damaged") << int(TFault::Short) << "bytes; expected";
+  }
+
+  void coefficientFaultOnSwitch() {
+    QFETCH(int, fault);
+    QFETCH(QString, words);
+    QTemporaryDir other;
+    PrepareWorkingFolder(other.path(), "Tovrel", TFault(fault));
+    auto form = MakeForm();
+    QVERIFY(Shown.empty());
+    Trigger(*form, "Displayanimations1");
+    ClickCell(*form, 4, 3);
+    Trigger(*form, "N8x8Tovrel1");
+    QCOMPARE(Shown.size(), size_t(1));
+    QVERIFY2(Shown[0].Text.contains("Tovrel.coe") && Shown[0].Text.contains(words),
+             qPrintable(Shown[0].Text));
+    // Back on the Pellin board with a new game.
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    QCOMPARE(form->Book->Name, std::string("Pellin_8x8_Average"));
+    QVERIFY(Item(*form, "N8x81")->isChecked());
+    QVERIFY(!Item(*form, "N8x8Tovrel1")->isChecked());
+    QCOMPARE(form->Game->MoveCount, 0);
+    ClickCell(*form, 4, 3);
+    QCOMPARE(form->Game->MoveCount, 2);
+    // Asking again says so again and changes nothing; the other boards still load.
+    Trigger(*form, "N8x8Tovrel1");
+    QCOMPARE(Shown.size(), size_t(2));
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    Trigger(*form, "N10x101");
+    QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+    QCOMPARE(Shown.size(), size_t(2));
+  }
+
+  void tableFaultFallsBackToWorkingSize() {
+    auto form = MakeForm();
+    // No item offers it, but a table the engine refuses fails every board alike, just as one
+    // too large for the memory does.
+    form->HashSizeBits = 31.0;
+    Trigger(*form, "N10x101");
+    QCOMPARE(Shown.size(), size_t(1));
+    QVERIFY2(Shown[0].Text.contains("10 x 10") && Shown[0].Text.contains("Transposition table"),
+             qPrintable(Shown[0].Text));
+    // The board played so far comes back with the size it had.
+    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    QCOMPARE(form->HashSizeBits, 31.0);
+    QVERIFY(Item(*form, "N8x81")->isChecked());
+    Trigger(*form, "N25Mb1");
+    Trigger(*form, "N10x101");
+    QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+    QCOMPARE(form->Engine->HashSizeBits, 17.0);
+  }
+
+  void coefficientFaultAtStartUp() {
+    QTemporaryDir other;
+    PrepareWorkingFolder(other.path(), "Pellin", TFault::Missing);
+    auto form = MakeForm();
+    QCOMPARE(Shown.size(), size_t(1));
+    QVERIFY(Shown[0].Text.contains("Pellin.coe"));
+    QVERIFY(form->HasGame());
+    QCOMPARE(form->Engine->Name, std::string("Tovrel"));
+    QCOMPARE(form->Book->Name, std::string("Tovrel_8x8_Average"));
+    QVERIFY(Item(*form, "N8x8Tovrel1")->isChecked());
+    QVERIFY(!Item(*form, "N8x81")->isChecked());
+    Trigger(*form, "Displayanimations1");
+    ClickCell(*form, 4, 3);
+    QCOMPARE(form->Game->MoveCount, 2);
+  }
+
+  void noBoardLoads() {
+    QTemporaryDir other;
+    QVERIFY(QDir::setCurrent(other.path()));  // no coefficient folder at all
+    auto form = MakeForm();
+    QVERIFY(!form->HasGame());
+    QCOMPARE(Shown.size(), size_t(5));
+    const char* const files[] = {"Pellin.coe", "Tovrel.coe", "Bot10x10.coe", "Bot8x8Oct.coe"};
+    for (int index = 0; index < 4; ++index) QVERIFY(Shown[index].Text.contains(files[index]));
+    // Nothing of the window may touch the missing game.
+    QTest::mouseClick(form->BoardFrame->BoardImage, Qt::LeftButton, {}, QPoint(175, 125));
+    Trigger(*form, "akebackmove1");
+    Trigger(*form, "Changecolors1");
+    QVERIFY(!form->HasGame());
+  }
+};
+
+MORVANE_UI_TEST(HauptFormTest);
+
+#include "HauptFormTest.moc"

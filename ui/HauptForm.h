@@ -1,0 +1,187 @@
+// Morvane's only window. It owns the game of the current board type (engine, game record,
+// book), drives the play between the user's clicks and the program's searches, runs the
+// self-play and book-improvement loops and carries the menu commands.
+#pragma once
+
+#include <QFrame>
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SearchInfo.h"
+#include "ui/QtWidgets.h"
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTimer;
+
+namespace morvane {
+
+class TBoardDrawer;
+class TBook;
+class TEvaluation;
+class TGameInfo;
+class TOthelloPatternEngine;
+
+class TMainForm final : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int FormWidth = 448;
+  static constexpr int FormHeight = 588;
+
+  // showMessage replaces the modal message box (tests); it is in place before the first
+  // coefficient file is read.
+  explicit TMainForm(TQtMessageSink::TShowFunction showMessage = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // False when no board type could be loaded; the window then has nothing to show.
+  bool HasGame() const { return Game != nullptr; }
+
+  // ---- Game flow ----
+  // Builds evaluation, engine and game record of a board kind (8, 9, 10, 88). False, after a
+  // message naming the file and the fault, when the evaluation cannot be loaded.
+  bool CreateGame(int kind);
+  void LoadBook(int side, const std::string& name);
+  void StartNewGame(int kind, const std::string& baseName, QAction* item);
+  void ContinueGame();
+  bool IsProgramToMove() const;
+  bool IsUserToMove() const;
+  void SwitchTurn() { ColourToMove = ColourToMove == 1 ? 2 : 1; }
+  void RedrawBoard(int lastMove);
+  void AnimateMove(int square);
+  void ResetStatusTexts();
+  void SetMenusEnabled(bool enabled);
+  void ShowResult();
+  // The text ShowResult shows for black's final margin d.
+  std::string ResultText(int d) const;
+  void ImproveBook(int count, QAction* item);
+  void RunSelfPlay();
+
+  // ---- Event handlers ----
+  void ForceButtonClick() { ForceMove(); }
+  void ForceMove();
+  void SearchStatTimerTimer();
+  void BoardFrameBoardImageMouseDown(Qt::MouseButton button, int x, int y);
+
+  // ---- Menu commands ----
+  void NewGameItemClick(QAction* item);
+  void PlayerModeClick(QAction* item, uint8_t programColour);
+  void Pellinanalyses1Click() { RunSelfPlay(); }
+  void LevelItemClick(QAction* item);
+  void UseBook1Click(QAction* item);
+  void RandomnessItemClick(QAction* item);
+  void ImproveBookItemClick(QAction* item, int count);
+  void HashSizeItemClick(QAction* item);
+  void akebackmove1Click();
+  void Changecolors1Click();
+  void AccuracyItemClick(QAction* item);
+  void SkinItemClick(QAction* item);
+  void Showstatistics1Click(QAction* item);
+  void Displayanimations1Click(QAction* item);
+  void Rendering1Click(QAction* item);
+  void About1Click();
+  void Checkspeed1Click();
+  void Checkendspeed1Click();
+  void Generatesourcecode1Click();
+
+  // ---- Components ----
+  TBoardDrawer* BoardFrame;
+  QFrame* Panel3;
+  TQtProgressBar* LoadProgressBar;
+  QPushButton* ForceButton;
+  TQtStatusBar* StatStatusBar;
+  TQtStatusBar* StatStatusBar2;
+  QTimer* SearchStatTimer;
+  QMenuBar* MainMenu;
+  TQtMessageSink Messages;
+  TQtEventPump Pump;
+
+  // ---- State ----
+  std::unique_ptr<TGameInfo> Game;
+  std::unique_ptr<TOthelloPatternEngine> Engine;
+  TEvaluation* Evaluation = nullptr;  // the engine's; never freed here
+  std::unique_ptr<TBook> Book;        // the game record's book
+  uint8_t BoardKind = 8;
+  std::string BookBaseName;
+  std::string LevelSuffix;
+  TFixedSearchInfo Level;
+  uint8_t ColourToMove = 1;     // 1 black, 2 white, as the window counts turns
+  uint8_t ProgramColour = 255;  // 1 black, 255 white, 0 the program observes
+  bool UseBook = true;
+  bool DisplayOn = true;
+  bool ShowBestLine = true;
+  double HashSizeBits = 16.0;
+  std::string SkinName;
+  bool Thinking = false;
+  bool Learning = false;
+  bool SelfPlay = false;
+  bool LearningStopped = false;
+  bool GameFinished = false;
+  uint32_t LastNodeCount = 0;
+
+  // Nesting depth of the operations that process events while they run (searches, loading,
+  // animations, loops); board clicks and menu commands arriving meanwhile are refused.
+  int BusyDepth = 0;
+  // The window was asked to close while an operation ran; it closes once that has unwound.
+  bool ClosePending = false;
+  // The item of the board type now played, which carries the board radio group's mark.
+  QAction* CurrentBoardItem = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Marks an operation that processes events while it runs.
+  class TBusy {
+   public:
+    explicit TBusy(TMainForm& form) : Form(form) { ++Form.BusyDepth; }
+    ~TBusy() {
+      if (--Form.BusyDepth == 0) Form.BusyEnded();
+    }
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+   private:
+    TMainForm& Form;
+  };
+
+  void FormCreate();
+  void CreateLayout();
+  void CreateMenus();
+  QMenu* NewMenu(QWidget* parent, const char* caption, const char* component);
+  QAction* NewItem(QMenu* menu, const char* caption, const char* component,
+                   const char* shortcut = nullptr, QActionGroup* group = nullptr);
+  QActionGroup* NewGroup();
+  // Runs a command unless an operation is under way (then the item's mark is put back).
+  void Connect(QAction* item, std::function<void()> handler);
+  void SnapshotCheckMarks();
+  void RestoreCheckMark(QAction* item);
+  // Builds the board of a kind with its book and puts the board item's mark on it.
+  bool BuildBoard(int kind);
+  // BuildBoard with the preferred kind, else the other kinds in menu order; failedKind (one
+  // that has just failed) is not tried again.
+  bool BuildAnyBoard(int preferredKind, int failedKind = 0);
+  void InstallWidgets();
+  void RemoveWidgets();
+  // Called when the outermost busy operation ends.
+  void BusyEnded();
+  QAction* Item(const char* component) const;
+  // The program's move: book or search, a book move that is not legal is searched instead.
+  int ChooseProgramMove();
+  void WaitForAnimation();
+
+  bool MenusEnabled = true;
+  bool WidgetsInstalled = false;
+  std::vector<QActionGroup*> Groups;
+  // The mark of each radio group as the last accepted command left it.
+  std::map<QActionGroup*, QAction*> AcceptedChecks;
+};
+
+}  // namespace morvane
