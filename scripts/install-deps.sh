@@ -3,7 +3,7 @@
 # is missing, as root or through sudo.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev qt6-base-dev xz-utils)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev qt6-base-dev xz-utils zlib1g-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -90,10 +90,9 @@ TTotals SearchSet(TOthelloEngine& engine, const std::vector<std::string>& positi
   for (const std::string& text : positions) {
     LoadText(engine, text);
     const TSolveOutcome outcome = SearchLevel(engine, level);
-    std::printf("%s %2d depth %d score %8.3f move %s nodes %10lld ms %6lld  %s\n", label,
-                ++number, depth, static_cast<double>(outcome.RawScore) / DiscUnit,
-                MoveText(engine, outcome.BestSquare).c_str(),
-                static_cast<long long>(outcome.Nodes),
+    std::printf("%s %2d depth %d score %8.3f move %s nodes %10lld ms %6lld  %s\n", label, ++number,
+                depth, static_cast<double>(outcome.RawScore) / DiscUnit,
+                MoveText(engine, outcome.BestSquare).c_str(), static_cast<long long>(outcome.Nodes),
                 static_cast<long long>(outcome.Milliseconds), text.c_str());
     std::fflush(stdout);
     totals.Nodes += outcome.Nodes;
@@ -109,11 +108,10 @@ TTotals SolveSet(TOthelloEngine& engine, const std::vector<std::string>& positio
   for (const std::string& text : positions) {
     LoadText(engine, text);
     const TSolveOutcome outcome = SolveExactly(engine);
-    std::printf("%s %2d empties %d score %+d move %s nodes %10lld ms %6lld  %s\n", label,
-                ++number, engine.EmptyCount, outcome.Score,
-                MoveText(engine, outcome.BestSquare).c_str(),
-                static_cast<long long>(outcome.Nodes),
-                static_cast<long long>(outcome.Milliseconds), text.c_str());
+    std::printf("%s %2d empties %d score %+d move %s nodes %10lld ms %6lld  %s\n", label, ++number,
+                engine.EmptyCount, outcome.Score, MoveText(engine, outcome.BestSquare).c_str(),
+                static_cast<long long>(outcome.Nodes), static_cast<long long>(outcome.Milliseconds),
+                text.c_str());
     std::fflush(stdout);
     totals.Nodes += outcome.Nodes;
     totals.Milliseconds += outcome.Milliseconds;
@@ -187,7 +185,8 @@ std::vector<TEndgameLine> ReadEndgameFile(const std::string& path, int first, in
     std::istringstream fields(text);
     TEndgameLine line;
     if (!(fields >> line.Number >> line.Position >> line.Expected))
-      throw TUsageError(path + ":" + std::to_string(lineNumber) + ": not \"number position score\"");
+      throw TUsageError(path + ":" + std::to_string(lineNumber) +
+                        ": not \"number position score\"");
     fields >> line.BestMoves;
     if (line.Number >= first && line.Number <= last) lines.push_back(line);
   }
@@ -207,15 +206,15 @@ int BenchEndgame(const TArguments& arguments) {
     const TSolveOutcome outcome = SolveExactly(*engine);
     const bool right = outcome.Score == line.Expected;
     wrong += right ? 0 : 1;
-    std::printf("#%-3d empties %2d score %+3d expected %+3d move %s nodes %11lld ms %7lld "
-                "knps %6.0f%s\n",
-                line.Number, engine->EmptyCount, outcome.Score, line.Expected,
-                MoveText(*engine, outcome.BestSquare).c_str(),
-                static_cast<long long>(outcome.Nodes),
-                static_cast<long long>(outcome.Milliseconds),
-                static_cast<double>(outcome.Nodes) /
-                    static_cast<double>(std::max<int64_t>(1, outcome.Milliseconds)),
-                right ? "" : "  WRONG");
+    std::printf(
+        "#%-3d empties %2d score %+3d expected %+3d move %s nodes %11lld ms %7lld "
+        "knps %6.0f%s\n",
+        line.Number, engine->EmptyCount, outcome.Score, line.Expected,
+        MoveText(*engine, outcome.BestSquare).c_str(), static_cast<long long>(outcome.Nodes),
+        static_cast<long long>(outcome.Milliseconds),
+        static_cast<double>(outcome.Nodes) /
+            static_cast<double>(std::max<int64_t>(1, outcome.Milliseconds)),
+        right ? "" : "  WRONG");
     std::fflush(stdout);
     totals.Nodes += outcome.Nodes;
     totals.Milliseconds += outcome.Milliseconds;

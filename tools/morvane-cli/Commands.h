@@ -14,6 +14,11 @@ int RunSelfPlay(const TArguments& arguments);
 int RunBookInfo(const TArguments& arguments);
 int RunSolve(const TArguments& arguments);
 int RunSearch(const TArguments& arguments);
+int RunTrain(const TArguments& arguments);
+int RunSolveLabels(const TArguments& arguments);
+int RunProbeStats(const TArguments& arguments);
+int RunMatch(const TArguments& arguments);
+int RunMpcCheck(const TArguments& arguments);
 int RunBench(const TArguments& arguments);
 
 // Reads --board (8, 10 or 88; default 8).

@@ -25,7 +25,17 @@ const char* const Usage =
     "      search a position at a fixed level\n"
     "  bench [--data DIR]   a small fixed set of searches; ends with \"Nodes searched: N\"\n"
     "  bench endgame FILE [--first N] [--last M] [--data DIR]   solve an endgame test file\n"
-    "  bench midgame | bench perft [--data DIR]   midgame search or move generator speed\n";
+    "  bench midgame | bench perft [--data DIR]   midgame search or move generator speed\n"
+    "  train --eval NAME --archives DIR --out DATA_DIR [--labels results|exact] ...\n"
+    "      fit a set-up's coefficient tables to the game archives and write its .coe\n"
+    "  solve-labels --eval NAME --data DIR --cache DIR [--empties E] ARCHIVE...\n"
+    "      solve the late positions of archived games exactly, resuming a cache\n"
+    "  probe-stats --eval NAME --data DIR --archives DIR --out DATA_DIR [--positions N]\n"
+    "      measure the probe statistics of the selective searches; write .npc and .ecc\n"
+    "  match --eval-a NAME --data-a DIR --level-a D/E --eval-b ... [--games N] [--seed S]\n"
+    "      play paired games between two engines from random openings\n"
+    "  mpc-check --eval NAME --data DIR --archives DIR [--positions N] [--depth D]\n"
+    "      chosen moves and nodes of searches with and without multi-prob-cut\n";
 
 }  // namespace
 
@@ -40,6 +50,11 @@ int main(int argc, char** argv) {
       {"book-info", {RunBookInfo, {}}},
       {"solve", {RunSolve, {"generic"}}},
       {"search", {RunSearch, {"generic"}}},
+      {"train", {RunTrain, {}}},
+      {"solve-labels", {RunSolveLabels, {}}},
+      {"probe-stats", {RunProbeStats, {}}},
+      {"match", {RunMatch, {}}},
+      {"mpc-check", {RunMpcCheck, {}}},
       {"bench", {RunBench, {}}},
   };
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {

@@ -27,7 +27,8 @@ TPositionJob LoadPosition(const TArguments& arguments) {
       arguments.OptionOr("eval", EvaluationNameOf(static_cast<TMenuBoard>(kind)));
   bool known = false;
   for (auto known_name : EvaluationNames) known = known || known_name == name;
-  if (!known) throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
+  if (!known)
+    throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
   if (EvaluationBoardSide(name) != BoardSideOf(kind))
     throw TUsageError("evaluation " + name + " is not for board " +
                       std::to_string(static_cast<int>(kind)));

@@ -10,7 +10,7 @@
 namespace morvane::cli {
 
 struct TSolveOutcome {
-  int Score = 0;  // exact: whole discs for the side to move, empties to the winner
+  int Score = 0;         // exact: whole discs for the side to move, empties to the winner
   int32_t RawScore = 0;  // the search's own units (millionths of a disc)
   int BestSquare = PassMove;
   int64_t Nodes = 0;

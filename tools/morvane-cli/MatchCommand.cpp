@@ -1,0 +1,108 @@
+// match: two engines, each with its set-up, data folder and level, play N games from random
+// openings, each opening twice with the colours exchanged. Finished games are appended to a
+// results file, so a stopped match resumes.
+#include <fstream>
+#include <sstream>
+
+#include "Commands.h"
+#include "TrainingCommon.h"
+#include "engines/EngineFactory.h"
+#include "training/GameArchive.h"
+#include "training/Match.h"
+
+namespace morvane::cli {
+
+namespace {
+
+const char* const MatchUsage =
+    "usage: match --eval-a NAME --data-a DIR --level-a D/E --eval-b NAME --data-b DIR\n"
+    "             --level-b D/E [--games N] [--seed S] [--random-moves K] [--results FILE]";
+
+// "2/10": midgame depth and exactly solved empties.
+TFixedSearchInfo ParseLevel(const std::string& text, const std::string& option) {
+  const size_t slash = text.find('/');
+  if (slash == std::string::npos) throw TUsageError(option + " must look like 2/10, not " + text);
+  TFixedSearchInfo level;
+  level.Depth = static_cast<int32_t>(ParseInteger(text.substr(0, slash), option + " depth", 0, 30));
+  level.ExactEmpties =
+      static_cast<int32_t>(ParseInteger(text.substr(slash + 1), option + " empties", 0, 30));
+  return level;
+}
+
+std::string MovesText(const std::vector<int>& moves) {
+  std::string text;
+  for (const int bit : moves) {
+    text += static_cast<char>('a' + bit % 8);
+    text += static_cast<char>('1' + bit / 8);
+  }
+  return text;
+}
+
+}  // namespace
+
+int RunMatch(const TArguments& arguments) {
+  arguments.Allow({"eval-a", "data-a", "level-a", "eval-b", "data-b", "level-b", "games", "seed",
+                   "random-moves", "results", "hash"});
+  if (!arguments.Positional().empty()) throw TUsageError(MatchUsage);
+  const auto evalA = arguments.Option("eval-a"), evalB = arguments.Option("eval-b");
+  const auto levelA = arguments.Option("level-a"), levelB = arguments.Option("level-b");
+  if (!evalA || !evalB || !levelA || !levelB) throw TUsageError(MatchUsage);
+  const TFixedSearchInfo a = ParseLevel(*levelA, "--level-a");
+  const TFixedSearchInfo b = ParseLevel(*levelB, "--level-b");
+  const int games = static_cast<int>(arguments.IntOption("games", 200, 2, 100000));
+  if (games % 2 != 0) throw TUsageError("--games must be even: every opening is played twice");
+  const auto seed = static_cast<uint32_t>(arguments.IntOption("seed", 1, 0, 4294967295LL));
+  const int randomMoves = static_cast<int>(arguments.IntOption("random-moves", 8, 0, 40));
+  const double hashBits = static_cast<double>(arguments.IntOption("hash", 18, 10, 26));
+  const std::string dataA = arguments.OptionOr("data-a", ""),
+                    dataB = arguments.OptionOr("data-b", "");
+
+  std::ostringstream key;
+  key << *evalA << ' ' << dataA << ' ' << *levelA << ' ' << *evalB << ' ' << dataB << ' ' << *levelB
+      << ' ' << seed << ' ' << randomMoves;
+  const std::filesystem::path results = arguments.OptionOr(
+      "results", (WorkFolder() / Format("match-%08x.txt", training::TextHash(key.str()))).string());
+  std::filesystem::create_directories(results.parent_path());
+
+  // Results of an earlier run with the same arguments: "game diff-for-A".
+  std::vector<int> diffs;
+  {
+    std::ifstream file(results);
+    int number = 0, diff = 0;
+    while (file >> number >> diff && number == static_cast<int>(diffs.size()) + 1)
+      diffs.push_back(diff);
+  }
+  if (!diffs.empty())
+    PrintLine(Format("resuming after %zu games from %s", diffs.size(), results.string().c_str()));
+  auto engineA = CreateEngineFor(*evalA, hashBits, nullptr, dataA);
+  auto engineB = CreateEngineFor(*evalB, hashBits, nullptr, dataB);
+  std::ofstream log(results, std::ios::app);
+  for (int game = static_cast<int>(diffs.size()); game < games; ++game) {
+    const std::vector<int> opening = training::RandomOpening(seed + game / 2, randomMoves);
+    const bool aBlack = game % 2 == 0;
+    const training::TMatchGame played =
+        aBlack ? training::PlayMatchGame(*engineA, a, *engineB, b, opening)
+               : training::PlayMatchGame(*engineB, b, *engineA, a, opening);
+    const int diff = aBlack ? played.BlackDiff : -played.BlackDiff;
+    diffs.push_back(diff);
+    log << game + 1 << ' ' << diff << '\n' << std::flush;
+    std::printf("game %d: A (%s %s) plays %s, A %+d  %s\n", game + 1, evalA->c_str(),
+                levelA->c_str(), aBlack ? "black" : "white", diff, MovesText(played.Moves).c_str());
+    std::fflush(stdout);
+  }
+  const training::TMatchSummary summary = training::Summarise(diffs);
+  int wins = 0, draws = 0;
+  for (const int diff : diffs) {
+    wins += diff > 0;
+    draws += diff == 0;
+  }
+  std::printf(
+      "A %s %s against B %s %s: %d games, %d wins, %d draws, %d losses; score %.1f%% +- "
+      "%.1f%%, mean margin %+.2f +- %.2f discs\n",
+      evalA->c_str(), levelA->c_str(), evalB->c_str(), levelB->c_str(), summary.Games, wins, draws,
+      summary.Games - wins - draws, 100 * summary.Score, 100 * summary.ScoreMargin,
+      summary.MeanDiff, summary.DiffMargin);
+  return 0;
+}
+
+}  // namespace morvane::cli
