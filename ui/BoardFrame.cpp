@@ -424,28 +424,29 @@ void TBoardDrawer::Draw(bool showLegalMoves, int lastMove) {
   BoardImage->Changed();
 }
 
+bool TBoardDrawer::ProbeGameMove(int square, MoveRecord& move) const {
+  if (!GameFits() || square < 0 || square >= MaxCells) return false;
+  TOthelloEngine& engine = *Game->Engine;
+  // A pass or an occupied square is no move; probing one square is all the animation needs.
+  return engine.Board[square] == EmptyCell && engine.ProbeMove(square, move) > 0;
+}
+
 void TBoardDrawer::AnimateMove(int square) {
   if (!AnimationsOn) return;
   StopAnimations();
-  if (GameFits()) {
-    TOthelloEngine& engine = *Game->Engine;
-    const bool blackMoves = engine.SideToMove == BlackCell;
-    TMoveList moves;
-    engine.GenerateMovesHashed(moves);
-    for (const MoveRecord* move = moves[0].Next; move; move = move->Next) {
-      if (move->Square != square) continue;
-      for (int k = 0; k <= move->FlipCount; ++k) {
-        const int target = k == 0 ? move->Square : move->Flips[k - 1];
-        if (target < 0 || target >= MaxCells) continue;
-        TCellState& cell = Cells[target];
-        cell.Active = true;
-        cell.Counter = 1 - k;
-        if (k == 0)
-          cell.List = blackMoves ? &BlackSet : &WhiteSet;
-        else
-          cell.List = blackMoves ? &WToBAnim : &BToWAnim;
-      }
-      break;
+  MoveRecord move;
+  if (ProbeGameMove(square, move)) {
+    const bool blackMoves = Game->Engine->SideToMove == BlackCell;
+    for (int k = 0; k <= move.FlipCount; ++k) {
+      const int target = k == 0 ? move.Square : move.Flips[k - 1];
+      if (target < 0 || target >= MaxCells) continue;
+      TCellState& cell = Cells[target];
+      cell.Active = true;
+      cell.Counter = 1 - k;
+      if (k == 0)
+        cell.List = blackMoves ? &BlackSet : &WhiteSet;
+      else
+        cell.List = blackMoves ? &WToBAnim : &BToWAnim;
     }
   }
   Animating = true;
@@ -484,21 +485,15 @@ void TBoardDrawer::PlayTimerTimer() {
 void TBoardDrawer::PreviewFlips(int square) {
   if (!AnimationsOn) return;
   StopAnimations();
-  if (GameFits()) {
-    TOthelloEngine& engine = *Game->Engine;
-    const bool blackMoves = engine.SideToMove == BlackCell;
-    TMoveList moves;
-    engine.GenerateMovesHashed(moves);
-    for (const MoveRecord* move = moves[0].Next; move; move = move->Next) {
-      if (move->Square != square) continue;
-      for (int k = 0; k < move->FlipCount; ++k) {
-        if (move->Flips[k] < 0 || move->Flips[k] >= MaxCells) continue;
-        TCellState& cell = Cells[move->Flips[k]];
-        cell.Active = true;
-        cell.Counter = 0;
-        cell.List = blackMoves ? &WToBAnim : &BToWAnim;
-      }
-      break;
+  MoveRecord move;
+  if (ProbeGameMove(square, move)) {
+    const bool blackMoves = Game->Engine->SideToMove == BlackCell;
+    for (int k = 0; k < move.FlipCount; ++k) {
+      if (move.Flips[k] < 0 || move.Flips[k] >= MaxCells) continue;
+      TCellState& cell = Cells[move.Flips[k]];
+      cell.Active = true;
+      cell.Counter = 0;
+      cell.List = blackMoves ? &WToBAnim : &BToWAnim;
     }
   }
   Animating = true;

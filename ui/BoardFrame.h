@@ -155,6 +155,8 @@ class TBoardDrawer final : public QWidget {
   void StopAnimations();
   // The game is drawn only on the board it is played on.
   bool GameFits() const;
+  // The side to move's move on `square` with its flips; false when it is not a legal move.
+  bool ProbeGameMove(int square, MoveRecord& move) const;
 
   std::string SkinsFolder;
   std::vector<std::string> Faults;
