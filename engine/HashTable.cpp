@@ -1,11 +1,16 @@
 #include "engine/HashTable.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <new>
 #include <sstream>
 #include <stdexcept>
 
 #include "engine/SearchInfo.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace morvane {
 
@@ -27,6 +32,26 @@ class TKeyGenerator {
 
 }  // namespace
 
+namespace {
+
+// Every probe of a large table lands on a page of its own; on huge pages the address
+// translations of the whole table fit the processor's caches, which saves a page walk per probe.
+constexpr size_t HugePage = size_t{2} << 20;
+
+}  // namespace
+
+THashEntry* THashTable::AllocateEntries(size_t count) {
+  const size_t bytes = count * sizeof(THashEntry);
+  if (bytes < HugePage) return static_cast<THashEntry*>(std::malloc(bytes));
+  const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
+  void* memory = std::aligned_alloc(HugePage, rounded);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  // Only a hint: without huge pages the table works the same, a little slower.
+  if (memory) madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
+  return static_cast<THashEntry*>(memory);
+}
+
 int64_t THashTable::EntryCountFor(double hashSizeBits) {
   return static_cast<int64_t>(std::llround(std::pow(2.0, hashSizeBits))) - 1;
 }
@@ -40,7 +65,7 @@ THashTable::THashTable(double hashSizeBits) {
     throw std::runtime_error(message.str());
   }
   EntryCount = static_cast<int32_t>(count);
-  Entries.reset(new (std::nothrow) THashEntry[static_cast<size_t>(count) + 1]);
+  Entries.reset(AllocateEntries(static_cast<size_t>(count) + 1));
   if (!Entries) {
     std::ostringstream message;
     message << "Not enough memory for a transposition table of "

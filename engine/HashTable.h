@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace morvane {
@@ -54,6 +55,12 @@ class THashTable final {
     return entry->CheckWord == hashHi ? entry : nullptr;
   }
 
+  // Starts loading the slot of a position that will be probed soon, so that the probes of a
+  // move list's children overlap instead of waiting on memory one after the other.
+  void Prefetch(uint32_t hashLo) const {
+    __builtin_prefetch(&Entries[hashLo % static_cast<uint32_t>(EntryCount)]);
+  }
+
   void Store(uint32_t hashLo, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
              int32_t score, int bestMove, int32_t selectivity, bool isEndgame);
 
@@ -77,8 +84,12 @@ class THashTable final {
   uint32_t FlipKey[2][HashCells] = {};
 
  private:
+  struct TFreeEntries {
+    void operator()(THashEntry* entries) const { std::free(entries); }
+  };
+  static THashEntry* AllocateEntries(size_t count);
   void GenerateKeys();
-  std::unique_ptr<THashEntry[]> Entries;
+  std::unique_ptr<THashEntry[], TFreeEntries> Entries;
 };
 
 }  // namespace morvane

@@ -1,5 +1,6 @@
 #include "engines/Othello8x8PatternEngine.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -397,6 +398,16 @@ namespace {
 // The parity region of a square: 0 top left, 1 top right, 2 bottom left, 3 bottom right.
 constexpr int QuadrantOf(int square) { return (square % 10 - 1) / 4 + ((square / 10 - 1) / 4) * 2; }
 
+// The quadrant of each square as a bit of the parity mask, looked up rather than divided out in
+// the innermost loops.
+constexpr std::array<uint8_t, bits::BoardCells> MakeQuadrantBits() {
+  std::array<uint8_t, bits::BoardCells> table{};
+  for (int square = 0; square < bits::BoardCells; ++square)
+    if (bits::IsSquare(square)) table[square] = static_cast<uint8_t>(1u << QuadrantOf(square));
+  return table;
+}
+constexpr std::array<uint8_t, bits::BoardCells> QuadrantBit = MakeQuadrantBits();
+
 inline int32_t MarginOf(uint64_t player, uint64_t gegner) {
   const int own = std::popcount(player), opp = std::popcount(gegner);
   if (own > opp) return BoardSquares - 2 * opp;
@@ -426,6 +437,9 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
   const uint64_t moves = MobilityMask();
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
+  // The children that will look themselves up in the table, or be looked up by the enhanced
+  // transposition cut-off.
+  const bool prefetch = EmptyCount > BitTableEmpties;
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
     const int square = node->Square;
     if (!(moves & bits::BitMask(square))) continue;
@@ -438,6 +452,7 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
       // The mover's key carries the change of side, so this is the child's whole hash.
       free->HashDeltaLo = HashLo ^ keys.MoveKey[0][cell][square];
       free->HashDeltaHi = HashHi ^ keys.MoveKey[1][cell][square];
+      if (prefetch) keys.Prefetch(free->HashDeltaLo);
       last->Next = free;
       last = free++;
       PlayerBitboard = player;
@@ -595,7 +610,7 @@ class TSmallSolver {
     for (int odd = 1; odd >= 0; --odd) {
       for (int i = 0; i < n; ++i) {
         const int square = squares[i];
-        const unsigned quadrant = 1u << QuadrantOf(square);
+        const unsigned quadrant = QuadrantBit[square];
         if (((parity & quadrant) != 0) != (odd == 1) || !(bits::Neighbours[square] & o)) continue;
         uint64_t mover = p, opponent = o;
         if (!bits::Play(square, mover, opponent)) continue;
@@ -632,7 +647,7 @@ class TSmallSolver {
     for (int odd = 1; odd >= 0; --odd) {
       for (int i = 0; i < 4; ++i) {
         const int square = squares[i];
-        const unsigned quadrant = 1u << QuadrantOf(square);
+        const unsigned quadrant = QuadrantBit[square];
         if (((parity & quadrant) != 0) != (odd == 1) || !(bits::Neighbours[square] & o)) continue;
         uint64_t mover = p, opponent = o;
         if (!bits::Play(square, mover, opponent)) continue;
@@ -736,7 +751,7 @@ int TOthello8x8PatternEngine::SmallSolverSquares(int* squares, unsigned& parity)
   parity = 0;
   for (const TEmptyNode* node = EmptyHead.Next; node->Square && n < 8; node = node->Next) {
     squares[n++] = node->Square;
-    parity ^= 1u << QuadrantOf(node->Square);
+    parity ^= QuadrantBit[node->Square];
   }
   return n;
 }
