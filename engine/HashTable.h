@@ -55,12 +55,6 @@ class THashTable final {
     return entry->CheckWord == hashHi ? entry : nullptr;
   }
 
-  // Starts loading the slot of a position that will be probed soon, so that the probes of a
-  // move list's children overlap instead of waiting on memory one after the other.
-  void Prefetch(uint32_t hashLo) const {
-    __builtin_prefetch(&Entries[hashLo % static_cast<uint32_t>(EntryCount)]);
-  }
-
   void Store(uint32_t hashLo, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
              int32_t score, int bestMove, int32_t selectivity, bool isEndgame);
 

@@ -437,9 +437,6 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
   const uint64_t moves = MobilityMask();
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
-  // The children that will look themselves up in the table, or be looked up by the enhanced
-  // transposition cut-off.
-  const bool prefetch = EmptyCount > BitTableEmpties;
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
     const int square = node->Square;
     if (!(moves & bits::BitMask(square))) continue;
@@ -452,7 +449,6 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
       // The mover's key carries the change of side, so this is the child's whole hash.
       free->HashDeltaLo = HashLo ^ keys.MoveKey[0][cell][square];
       free->HashDeltaHi = HashHi ^ keys.MoveKey[1][cell][square];
-      if (prefetch) keys.Prefetch(free->HashDeltaLo);
       last->Next = free;
       last = free++;
       PlayerBitboard = player;
@@ -583,6 +579,24 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
 // counters, list and colours are left alone; the disc margin is counted off the bitboards.
 namespace {
 
+// The squares worth trying, as bit masks over their list positions: those in quadrants with an
+// odd number of empties first (the last move in a quadrant tends to be the mover's), then the
+// others, each in list order. A square needs an opponent disc next to it to be a move. Built
+// without branches, since which squares qualify is anybody's guess.
+inline void SplitByParity(const int* squares, int n, uint64_t opponent, unsigned parity,
+                          unsigned (&candidates)[2]) {
+  unsigned odd = 0, even = 0;
+  for (int i = 0; i < n; ++i) {
+    const int square = squares[i];
+    const unsigned touches = (bits::Neighbours[square] & opponent) != 0;
+    const unsigned inOdd = (parity & QuadrantBit[square]) != 0;
+    odd |= (touches & inOdd) << i;
+    even |= (touches & (inOdd ^ 1u)) << i;
+  }
+  candidates[0] = odd;
+  candidates[1] = even;
+}
+
 class TSmallSolver {
  public:
   int64_t Nodes = 0;
@@ -605,13 +619,13 @@ class TSmallSolver {
     if (OpponentStabilityCut(p, o, alpha, bound)) return bound;
     int32_t best = -Infinity;
     int child[8];
-    // Squares in quadrants with an odd number of empties first: the last move in a quadrant
-    // tends to be the mover's.
-    for (int odd = 1; odd >= 0; --odd) {
-      for (int i = 0; i < n; ++i) {
+    unsigned candidates[2];
+    SplitByParity(squares, n, o, parity, candidates);
+    for (unsigned remaining : candidates) {
+      for (; remaining; remaining &= remaining - 1) {
+        const int i = std::countr_zero(remaining);
         const int square = squares[i];
         const unsigned quadrant = QuadrantBit[square];
-        if (((parity & quadrant) != 0) != (odd == 1) || !(bits::Neighbours[square] & o)) continue;
         uint64_t mover = p, opponent = o;
         if (!bits::Play(square, mover, opponent)) continue;
         for (int j = 0, k = 0; j < n; ++j)
@@ -644,13 +658,13 @@ class TSmallSolver {
     }
     int32_t best = -Infinity;
     int child[3];
-    for (int odd = 1; odd >= 0; --odd) {
-      for (int i = 0; i < 4; ++i) {
-        const int square = squares[i];
-        const unsigned quadrant = QuadrantBit[square];
-        if (((parity & quadrant) != 0) != (odd == 1) || !(bits::Neighbours[square] & o)) continue;
+    unsigned candidates[2];
+    SplitByParity(squares, 4, o, parity, candidates);
+    for (unsigned remaining : candidates) {
+      for (; remaining; remaining &= remaining - 1) {
+        const int i = std::countr_zero(remaining);
         uint64_t mover = p, opponent = o;
-        if (!bits::Play(square, mover, opponent)) continue;
+        if (!bits::Play(squares[i], mover, opponent)) continue;
         for (int j = 0, k = 0; j < 4; ++j)
           if (j != i) child[k++] = squares[j];
         const int32_t value = -Three(opponent, mover, -beta, -alpha, child, false);
