@@ -253,77 +253,33 @@ void TOthello8x8PatternEngine::LoadBitboards() {
   GegnerBitboard = gegner;
 }
 
+namespace {
+
+// The moves of `player` along one direction, both ways: runs of opponent discs grown from the
+// player's discs by doubling steps (a run of up to six needs three), and the empty square after
+// a run. `through` holds the opponent discs a run may pass in this direction; sideways
+// directions leave out the edge columns so that no run wraps around the board.
+template <int Shift>
+inline uint64_t MovesAlong(uint64_t player, uint64_t through) {
+  uint64_t up = through & (player << Shift);
+  uint64_t down = through & (player >> Shift);
+  up |= through & (up << Shift);
+  down |= through & (down >> Shift);
+  const uint64_t pairsUp = through & (through << Shift);
+  const uint64_t pairsDown = through & (through >> Shift);
+  up |= pairsUp & (up << (2 * Shift));
+  down |= pairsDown & (down >> (2 * Shift));
+  up |= pairsUp & (up << (2 * Shift));
+  down |= pairsDown & (down >> (2 * Shift));
+  return (up << Shift) | (down >> Shift);
+}
+
+}  // namespace
+
 uint64_t TOthello8x8PatternEngine::MobilityMask(uint64_t player, uint64_t gegner) {
-  // Runs of opponent discs grown from the player's discs, six steps in each direction; the
-  // square after a run is a move when it is empty. Sideways directions may not wrap across the
-  // edge columns.
   const uint64_t inner = gegner & NotEdgeColumns;
-  uint64_t moves = 0, run;
-
-  run = inner & (player << 1);
-  run |= inner & (run << 1);
-  run |= inner & (run << 1);
-  run |= inner & (run << 1);
-  run |= inner & (run << 1);
-  run |= inner & (run << 1);
-  moves |= run << 1;
-
-  run = inner & (player >> 1);
-  run |= inner & (run >> 1);
-  run |= inner & (run >> 1);
-  run |= inner & (run >> 1);
-  run |= inner & (run >> 1);
-  run |= inner & (run >> 1);
-  moves |= run >> 1;
-
-  run = gegner & (player << 8);
-  run |= gegner & (run << 8);
-  run |= gegner & (run << 8);
-  run |= gegner & (run << 8);
-  run |= gegner & (run << 8);
-  run |= gegner & (run << 8);
-  moves |= run << 8;
-
-  run = gegner & (player >> 8);
-  run |= gegner & (run >> 8);
-  run |= gegner & (run >> 8);
-  run |= gegner & (run >> 8);
-  run |= gegner & (run >> 8);
-  run |= gegner & (run >> 8);
-  moves |= run >> 8;
-
-  run = inner & (player << 7);
-  run |= inner & (run << 7);
-  run |= inner & (run << 7);
-  run |= inner & (run << 7);
-  run |= inner & (run << 7);
-  run |= inner & (run << 7);
-  moves |= run << 7;
-
-  run = inner & (player >> 7);
-  run |= inner & (run >> 7);
-  run |= inner & (run >> 7);
-  run |= inner & (run >> 7);
-  run |= inner & (run >> 7);
-  run |= inner & (run >> 7);
-  moves |= run >> 7;
-
-  run = inner & (player << 9);
-  run |= inner & (run << 9);
-  run |= inner & (run << 9);
-  run |= inner & (run << 9);
-  run |= inner & (run << 9);
-  run |= inner & (run << 9);
-  moves |= run << 9;
-
-  run = inner & (player >> 9);
-  run |= inner & (run >> 9);
-  run |= inner & (run >> 9);
-  run |= inner & (run >> 9);
-  run |= inner & (run >> 9);
-  run |= inner & (run >> 9);
-  moves |= run >> 9;
-
+  const uint64_t moves = MovesAlong<1>(player, inner) | MovesAlong<8>(player, gegner) |
+                         MovesAlong<7>(player, inner) | MovesAlong<9>(player, inner);
   return moves & ~(player | gegner);
 }
 
