@@ -64,24 +64,6 @@ constexpr uint64_t EdgeColumns = 0x8181818181818181ull;
 constexpr uint64_t EdgeRows = 0xFF000000000000FFull;
 constexpr uint64_t Border = EdgeColumns | EdgeRows;
 
-// The fifteen diagonals of each kind: [0] runs north-west to south-east (bit step 9), [1]
-// north-east to south-west (bit step 7).
-struct TDiagonals {
-  uint64_t Line[2][15];
-};
-
-constexpr TDiagonals MakeDiagonals() {
-  TDiagonals diagonals{};
-  for (int bit = 0; bit < 64; ++bit) {
-    const int column = bit % 8, row = bit / 8;
-    diagonals.Line[0][column - row + 7] |= uint64_t{1} << bit;
-    diagonals.Line[1][column + row] |= uint64_t{1} << bit;
-  }
-  return diagonals;
-}
-
-constexpr TDiagonals Diagonals = MakeDiagonals();
-
 inline uint64_t FullRows(uint64_t occupied) {
   uint64_t x = occupied;
   x &= x >> 4;
@@ -98,11 +80,36 @@ inline uint64_t FullColumns(uint64_t occupied) {
   return (x & 0xFF) * 0x0101010101010101ull;
 }
 
+// The squares whose diagonal (bit step 9 for kind 0, north-west to south-east; 7 for kind 1) is
+// fully occupied: every empty square marks its whole diagonal, spread both ways in doubling
+// steps. A step that would carry a mark across the side of the board drops the columns it would
+// wrap into.
+// Columns a mark may land on after moving 1, 2 or 4 columns right (left): the columns it would
+// wrap into are dropped.
+constexpr uint64_t Right1 = 0xFEFEFEFEFEFEFEFEull, Right2 = 0xFCFCFCFCFCFCFCFCull,
+                   Right4 = 0xF0F0F0F0F0F0F0F0ull;
+constexpr uint64_t Left1 = 0x7F7F7F7F7F7F7F7Full, Left2 = 0x3F3F3F3F3F3F3F3Full,
+                   Left4 = 0x0F0F0F0F0F0F0F0Full;
+
+// Marks spread along a diagonal both ways in doubling steps; a step of 9 bits moves a column
+// right, a step of 7 a column left.
+template <int Step>
+inline uint64_t SpreadBothWays(uint64_t marks) {
+  constexpr bool upMovesRight = Step == 9;
+  uint64_t up = marks, down = marks;
+  up |= (up << Step) & (upMovesRight ? Right1 : Left1);
+  up |= (up << (2 * Step)) & (upMovesRight ? Right2 : Left2);
+  up |= (up << (4 * Step)) & (upMovesRight ? Right4 : Left4);
+  down |= (down >> Step) & (upMovesRight ? Left1 : Right1);
+  down |= (down >> (2 * Step)) & (upMovesRight ? Left2 : Right2);
+  down |= (down >> (4 * Step)) & (upMovesRight ? Left4 : Right4);
+  return up | down;
+}
+
+// The squares whose diagonal (kind 0: bit step 9, north-west to south-east; kind 1: bit step 7)
+// is fully occupied: every empty square marks its whole diagonal.
 inline uint64_t FullDiagonals(uint64_t occupied, int kind) {
-  uint64_t full = 0;
-  for (const uint64_t line : Diagonals.Line[kind])
-    if ((occupied & line) == line) full |= line;
-  return full;
+  return kind == 0 ? ~SpreadBothWays<9>(~occupied) : ~SpreadBothWays<7>(~occupied);
 }
 
 // Squares in the move list's order of preference, for the table-less tiers.
