@@ -81,6 +81,7 @@ template <typename Layout, int Sign>
 // The generic engine's score: the same table entries, the same Bias, the same clamp.
 template <typename Layout, int StageCount, int StageWidth>
 inline int32_t Score(const TOthelloPatternEngine& engine, const int32_t* bias) {
+  if (engine.OwnDiscs == 0 || engine.OppDiscs == 0) return engine.WipedOutScore();
   const int discs = engine.OwnDiscs + engine.OppDiscs;
   const int32_t* const* tables = engine.InstanceTables[StageByDiscs<StageCount, StageWidth>[discs]];
   const int64_t sum = bias[discs] + (engine.SideToMove == BlackCell

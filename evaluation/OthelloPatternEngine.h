@@ -71,8 +71,13 @@ class TOthelloPatternEngine : public TOthelloEngine {
   // (which set the stage width) are only known once a position is loaded.
   int32_t StageOfDiscs[MaxCells] = {};
 
+  // A side left without discs has lost everything and nobody can move again; the tables never
+  // saw such a position and would score it as if play went on.
+  int32_t WipedOutScore() const { return FinalMargin() * DiscUnit; }
+
  protected:
   int32_t PatternScore() const {
+    if (OwnDiscs == 0 || OppDiscs == 0) return WipedOutScore();
     const int discs = OwnDiscs + OppDiscs;
     const int32_t* const* tables = InstanceTables[StageOfDiscs[discs]];
     int64_t sum = BiasTable[discs];

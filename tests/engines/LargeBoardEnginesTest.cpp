@@ -431,7 +431,8 @@ TEST_P(BigBoard, StageBoundaries) {
     const int side = random() % 2 ? BlackCell : WhiteCell;
     engine->SetPosition(board, side);
     ASSERT_EQ(engine->OwnDiscs + engine->OppDiscs, discs);
-    EXPECT_EQ(engine->Evaluate(), ScoreFromTables(evaluation, board, side, stage, discs))
+    EXPECT_EQ(engine->Evaluate(), EvaluationFromTables(evaluation, board, side, stage, discs,
+                                                       GetParam().Playable))
         << discs << " discs";
     const bool boundary = std::ranges::find(starts, discs) != starts.end() ||
                           std::ranges::find(starts, discs + 1) != starts.end();

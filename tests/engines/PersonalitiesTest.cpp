@@ -119,7 +119,8 @@ int64_t ScoreAtStage(const TOthelloPatternEngine& engine, int stage) {
 
 int64_t ExpectedScore(const TOthelloPatternEngine& engine) {
   const int discs = DiscsOn(engine.Board);
-  return ScoreAtStage(engine, discs < 10 ? 0 : (discs - 5) / 5);
+  return EvaluationFromTables(*engine.Evaluation, engine.Board, engine.SideToMove,
+                              discs < 10 ? 0 : (discs - 5) / 5, discs, 64);
 }
 
 // Every legal move of the position through both pairs on both engines: the fast operations leave
@@ -264,6 +265,20 @@ TEST_P(Personality, EvaluateMatchesTheGenericSumOnRandomBoards) {
       ASSERT_EQ(fast->Evaluate(), generic->Evaluate()) << board.ToText();
       ASSERT_EQ(fast->Evaluate(), ExpectedScore(*fast)) << board.ToText();
     }
+  }
+}
+
+TEST_P(Personality, WipedOutPositionsScoreTheFinalMargin) {
+  auto fast = Fast();
+  std::mt19937 random(5);
+  for (const int discs : {1, 7, 30}) {
+    TReferenceBoard board = RandomBoard(discs, random);
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column)
+        if (board.At(column, row) == reference::White) board.Set(column, row, reference::Black);
+    board.ToMove = reference::White;
+    Load(*fast, board);
+    EXPECT_EQ(fast->Evaluate(), -64 * DiscUnit) << board.ToText();
   }
 }
 

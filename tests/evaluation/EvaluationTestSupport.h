@@ -117,6 +117,22 @@ inline int64_t ScoreFromTables(const TEvaluation& evaluation, const int8_t* boar
   return sum;
 }
 
+// What Evaluate must give: the table sum at the stage, or, once one colour has no disc left and
+// the game is over, the final margin with the empty squares to the winner.
+inline int64_t EvaluationFromTables(const TEvaluation& evaluation, const int8_t* board, int side,
+                                    int stage, int discs, int playable) {
+  int own = 0, opp = 0;
+  for (int cell = 0; cell < MaxCells; ++cell) {
+    own += board[cell] == side;
+    opp += board[cell] == -side;
+  }
+  if (own == 0 || opp == 0) {
+    const int margin = own > opp ? playable - 2 * opp : own < opp ? 2 * own - playable : 0;
+    return int64_t{margin} * DiscUnit;
+  }
+  return ScoreFromTables(evaluation, board, side, stage, discs);
+}
+
 inline int DiscsOn(const int8_t* board) {
   int discs = 0;
   for (int cell = 0; cell < MaxCells; ++cell)

@@ -316,7 +316,8 @@ TEST_P(StageOfPosition, EvaluateReadsTheStageTable) {
     for (const int side : {BlackCell, WhiteCell}) {
       engine->SetPosition(board.data(), side);
       ASSERT_EQ(engine->OwnDiscs + engine->OppDiscs, c.Discs);
-      const int64_t expected = ScoreFromTables(evaluation, board.data(), side, c.Stage, c.Discs);
+      const int64_t expected = EvaluationFromTables(evaluation, board.data(), side, c.Stage,
+                                                    c.Discs, engine->PlayableSquares());
       EXPECT_EQ(engine->Evaluate(), expected);
       // The neighbouring stages score differently, so a wrong stage cannot pass unseen.
       for (const int other : {c.Stage - 1, c.Stage + 1}) {
@@ -325,6 +326,24 @@ TEST_P(StageOfPosition, EvaluateReadsTheStageTable) {
       }
     }
   }
+}
+
+// A side without discs has lost: nobody can move, and the score is the final margin whatever
+// the tables hold, on every board.
+TEST_P(StageOfPosition, WipedOutPositionsScoreTheFinalMargin) {
+  const TStageCase& c = GetParam();
+  if (c.Discs == 0) return;
+  auto engine = MakeEngine(c.Kind, SharedEvaluation(c.Name));
+  std::mt19937 random(c.Discs);
+  std::vector<int8_t> board = BoardWithDiscs(*engine, c.Discs, random);
+  for (int8_t& cell : board)
+    if (cell == WhiteCell) cell = BlackCell;
+  const int64_t margin = int64_t{engine->PlayableSquares()} * DiscUnit;
+  engine->SetPosition(board.data(), BlackCell);
+  EXPECT_EQ(engine->Evaluate(), margin);
+  EXPECT_EQ(engine->EvaluateAlt(), margin);
+  engine->SetPosition(board.data(), WhiteCell);
+  EXPECT_EQ(engine->Evaluate(), -margin);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, StageOfPosition,
