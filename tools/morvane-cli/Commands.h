@@ -20,6 +20,9 @@ int RunProbeStats(const TArguments& arguments);
 int RunMatch(const TArguments& arguments);
 int RunMpcCheck(const TArguments& arguments);
 int RunBench(const TArguments& arguments);
+int RunSelfPlayGames(const TArguments& arguments);
+int RunFitSelfPlay(const TArguments& arguments);
+int RunTransferCoe(const TArguments& arguments);
 
 // Reads --board (8, 10 or 88; default 8).
 TBoardKind BoardKindOption(const TArguments& arguments);

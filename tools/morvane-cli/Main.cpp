@@ -35,7 +35,13 @@ const char* const Usage =
     "  match --eval-a NAME --data-a DIR --level-a D/E --eval-b ... [--games N] [--seed S]\n"
     "      play paired games between two engines from random openings\n"
     "  mpc-check --eval NAME --data DIR --archives DIR [--positions N] [--depth D]\n"
-    "      chosen moves and nodes of searches with and without multi-prob-cut\n";
+    "      chosen moves and nodes of searches with and without multi-prob-cut\n"
+    "  selfplay-games --eval Bot10x10|Bot8x8Oct --data DIR --games N --out FILE [--seed S]\n"
+    "      self-play games of a 10-wide set-up for training, resuming the file\n"
+    "  fit-selfplay --eval Bot10x10|Bot8x8Oct --out DATA_DIR GAME_FILE...\n"
+    "      fit a 10-wide set-up to self-play games and write its .coe\n"
+    "  transfer-coe --eval Bot10x10|Bot8x8Oct --from DATA_DIR --out DIR\n"
+    "      a starting .coe for a 10-wide set-up from the trained 8 x 8 tables\n";
 
 }  // namespace
 
@@ -56,6 +62,9 @@ int main(int argc, char** argv) {
       {"match", {RunMatch, {}}},
       {"mpc-check", {RunMpcCheck, {}}},
       {"bench", {RunBench, {}}},
+      {"selfplay-games", {RunSelfPlayGames, {}}},
+      {"fit-selfplay", {RunFitSelfPlay, {}}},
+      {"transfer-coe", {RunTransferCoe, {}}},
   };
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
     std::fputs(Usage, argc < 2 ? stderr : stdout);

@@ -5,10 +5,12 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
 #include "training/GameArchive.h"
 #include "training/Match.h"
+#include "training/SelfPlayGames.h"
 
 namespace morvane::cli {
 
@@ -62,7 +64,7 @@ int RunMatch(const TArguments& arguments) {
       << ' ' << seed << ' ' << randomMoves;
   const std::filesystem::path results = arguments.OptionOr(
       "results", (WorkFolder() / Format("match-%08x.txt", training::TextHash(key.str()))).string());
-  std::filesystem::create_directories(results.parent_path());
+  if (results.has_parent_path()) std::filesystem::create_directories(results.parent_path());
 
   // Results of an earlier run with the same arguments: "game diff-for-A".
   std::vector<int> diffs;
@@ -74,15 +76,29 @@ int RunMatch(const TArguments& arguments) {
   }
   if (!diffs.empty())
     PrintLine(Format("resuming after %zu games from %s", diffs.size(), results.string().c_str()));
+  // Both engines must play on the same board; the 10-wide boards have their own rules here.
+  training::TWideKind kindA{}, kindB{};
+  const bool wideA = WideKindOf(*evalA, kindA), wideB = WideKindOf(*evalB, kindB);
+  if (wideA != wideB || (wideA && kindA != kindB))
+    throw TUsageError("the two set-ups play on different boards");
   auto engineA = CreateEngineFor(*evalA, hashBits, nullptr, dataA);
   auto engineB = CreateEngineFor(*evalB, hashBits, nullptr, dataB);
   std::ofstream log(results, std::ios::app);
   for (int game = static_cast<int>(diffs.size()); game < games; ++game) {
-    const std::vector<int> opening = training::RandomOpening(seed + game / 2, randomMoves);
     const bool aBlack = game % 2 == 0;
-    const training::TMatchGame played =
-        aBlack ? training::PlayMatchGame(*engineA, a, *engineB, b, opening)
-               : training::PlayMatchGame(*engineB, b, *engineA, a, opening);
+    training::TMatchGame played;
+    if (wideA) {
+      const std::vector<int> opening =
+          training::RandomWideOpening(kindA, seed + game / 2, randomMoves);
+      const training::TSelfPlayGame wide =
+          aBlack ? training::PlayWideGame(kindA, *engineA, a, *engineB, b, opening)
+                 : training::PlayWideGame(kindA, *engineB, b, *engineA, a, opening);
+      played.BlackDiff = wide.BlackDiff;
+    } else {
+      const std::vector<int> opening = training::RandomOpening(seed + game / 2, randomMoves);
+      played = aBlack ? training::PlayMatchGame(*engineA, a, *engineB, b, opening)
+                      : training::PlayMatchGame(*engineB, b, *engineA, a, opening);
+    }
     const int diff = aBlack ? played.BlackDiff : -played.BlackDiff;
     diffs.push_back(diff);
     log << game + 1 << ' ' << diff << '\n' << std::flush;

@@ -7,14 +7,17 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <string_view>
 
 #include "Commands.h"
+#include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
 #include "evaluation/EvaluationSetups.h"
 #include "training/ExactLabels.h"
 #include "training/GameArchive.h"
 #include "training/ProbeStatistics.h"
+#include "training/SelfPlayTraining.h"
 #include "training/TrainedFiles.h"
 #include "training/TrainingSet.h"
 
@@ -24,15 +27,25 @@ namespace {
 
 const char* const ProbeStatsUsage =
     "usage: probe-stats --eval NAME --data DIR --archives DIR --out DATA_DIR [--positions N]\n"
-    "                   [--end-positions N] [--depth R] [--seed S] [--work DIR]";
+    "                   [--end-positions N] [--depth R] [--seed S] [--work DIR]\n"
+    "       (Bot10x10 and Bot8x8Oct: --games FILE,FILE... of self-play games for --archives)";
 
 const char* const MpcCheckUsage =
     "usage: mpc-check --eval NAME --data DIR --archives DIR [--positions N] [--depth D]\n"
     "                 [--threshold T] [--seed S]";
 
+// A position to measure: 8 x 8 bitboards, or a board image for the 10-wide boards.
 struct TCandidate {
-  uint64_t Own, Opp;
-  int Side;
+  uint64_t Own = 0, Opp = 0;
+  int Side = 1;
+  std::vector<int8_t> Image;
+
+  void LoadInto(TOthelloPatternEngine& engine) const {
+    if (Image.empty())
+      training::LoadPosition(engine, Own, Opp, Side);
+    else
+      engine.SetPosition(Image.data(), Side);
+  }
 };
 
 uint32_t Mix(uint32_t h) {
@@ -57,12 +70,42 @@ std::vector<TCandidate> Candidates(const std::filesystem::path& archives, int lo
           const int empties = low + static_cast<int>(Mix(game.Hash ^ seed) % (high - low + 1));
           for (const auto& position : game.Positions)
             if (position.Empties == empties) {
-              candidates.push_back({position.Own, position.Opp, position.Side});
+              candidates.push_back({position.Own, position.Opp, position.Side, {}});
               break;
             }
           return true;
         },
         [](const std::string&) {});
+  }
+  std::mt19937 random(seed);
+  std::shuffle(candidates.begin(), candidates.end(), random);
+  return candidates;
+}
+
+// The same from the held-out self-play games of the 10-wide boards, after their openings.
+std::vector<TCandidate> GameCandidates(const std::string& files, int low, int high, uint32_t seed) {
+  std::vector<TCandidate> candidates;
+  std::string rest = files;
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    const std::string path = rest.substr(0, comma);
+    rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+    const training::TGameFileContents contents = training::ReadGameFile(path);
+    for (const training::TSelfPlayGame& game : contents.Games) {
+      if (!training::IsHeldOutGame(game)) continue;
+      const std::string_view moves(reinterpret_cast<const char*>(game.Moves.data()),
+                                   game.Moves.size());
+      const int empties =
+          low + static_cast<int>(Mix(training::TextHash(moves) ^ seed) % (high - low + 1));
+      bool taken = false;
+      training::LabelSelfPlayGame(contents.Kind, game, [&](const training::TSelfPlayLabel& label) {
+        if (taken || label.Board->Empties() != empties) return;
+        taken = true;
+        candidates.push_back(
+            {0, 0, label.Board->Side(),
+             std::vector<int8_t>(label.Board->Image(), label.Board->Image() + MaxCells)});
+      });
+    }
   }
   std::mt19937 random(seed);
   std::shuffle(candidates.begin(), candidates.end(), random);
@@ -86,13 +129,22 @@ std::vector<std::vector<double>> ReadSampleLines(const std::filesystem::path& pa
 }  // namespace
 
 int RunProbeStats(const TArguments& arguments) {
-  arguments.Allow({"eval", "data", "archives", "out", "positions", "end-positions", "depth", "seed",
-                   "work", "hash"});
+  arguments.Allow({"eval", "data", "archives", "games", "out", "positions", "end-positions",
+                   "depth", "seed", "work", "hash"});
   if (!arguments.Positional().empty()) throw TUsageError(ProbeStatsUsage);
-  const std::string name = EightByEightName(arguments, ProbeStatsUsage);
-  const auto archives = arguments.Option("archives");
+  // The 10-wide set-ups measure on their own boards, in positions of their self-play games.
+  training::TWideKind wideKind{};
+  const bool wide = WideKindOf(arguments.OptionOr("eval", ""), wideKind);
+  const std::string name = wide ? WideSetup(arguments, ProbeStatsUsage).Name
+                                : EightByEightName(arguments, ProbeStatsUsage);
+  const auto archives = arguments.Option(wide ? "games" : "archives");
   const auto out = arguments.Option("out");
   if (!archives || !out) throw TUsageError(ProbeStatsUsage);
+  const int playable = wide ? (wideKind == training::TWideKind::Octagon ? 88 : 100) : 64;
+  auto candidatesOf = [&](int low, int high, uint32_t candidateSeed) {
+    return wide ? GameCandidates(*archives, low, high, candidateSeed)
+                : Candidates(*archives, low, high, candidateSeed);
+  };
   const auto setup = CreateEvaluation(name, nullptr, *out, /*loadFiles=*/false);
   const int positions = static_cast<int>(arguments.IntOption("positions", 600, 0, 1'000'000));
   const int endPositions =
@@ -127,11 +179,12 @@ int RunProbeStats(const TArguments& arguments) {
   if (static_cast<int>(depthSamples.size()) < positions) {
     PrintLine(
         Format("midgame: %zu samples kept, measuring up to %d", depthSamples.size(), positions));
-    const auto candidates = Candidates(*archives, 14, 56, seed);
+    // The 8 x 8 range of 14 to 56 empties, widened to the larger boards.
+    const auto candidates = candidatesOf(14, playable - 8, seed);
     std::ofstream file(npcSamples, std::ios::app);
     for (size_t i = depthSamples.size();
          i < candidates.size() && static_cast<int>(depthSamples.size()) < positions; ++i) {
-      training::LoadPosition(*engine, candidates[i].Own, candidates[i].Opp, candidates[i].Side);
+      candidates[i].LoadInto(*engine);
       training::TDepthSample sample = training::MeasureDepths(*engine, depth);
       file << sample.Discs;
       for (const float value : sample.Values) file << ' ' << value;
@@ -158,17 +211,17 @@ int RunProbeStats(const TArguments& arguments) {
     PrintLine(
         Format("endgame: %zu samples kept, measuring up to %d", endSamples.size(), endPositions));
     const auto candidates =
-        Candidates(*archives, TEvaluation::EccFirstEmpties, TEvaluation::EccLastEmpties, seed + 1);
+        candidatesOf(TEvaluation::EccFirstEmpties, TEvaluation::EccLastEmpties, seed + 1);
     std::ofstream file(eccSamples, std::ios::app);
     for (size_t i = endSamples.size();
          i < candidates.size() && static_cast<int>(endSamples.size()) < endPositions; ++i) {
-      training::LoadPosition(*engine, candidates[i].Own, candidates[i].Opp, candidates[i].Side);
+      candidates[i].LoadInto(*engine);
       training::TEndSample sample;
       sample.Empties = engine->EmptyCount;
       const training::TDepthSample shallow =
           training::MeasureDepths(*engine, TEvaluation::EccShallowDepths - 1);
       for (int s = 0; s < TEvaluation::EccShallowDepths; ++s) sample.Shallow[s] = shallow.Values[s];
-      training::LoadPosition(*engine, candidates[i].Own, candidates[i].Opp, candidates[i].Side);
+      candidates[i].LoadInto(*engine);
       sample.Exact = static_cast<float>(training::SolveExactly(*engine));
       file << sample.Empties << ' ' << sample.Exact;
       for (const float value : sample.Shallow) file << ' ' << value;
@@ -179,7 +232,7 @@ int RunProbeStats(const TArguments& arguments) {
     }
   }
 
-  const std::vector<TNpcRecord> npc = training::FitNpcTable(depthSamples, depth, 3.0);
+  const std::vector<TNpcRecord> npc = training::FitNpcTable(depthSamples, depth, 3.0, playable);
   TEccRecord ecc[14][9] = {};
   training::FitEccTable(endSamples, 1.0, ecc);
   training::WriteNpcFile(npc, setup->FilePath(".npc"));

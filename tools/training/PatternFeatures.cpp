@@ -19,13 +19,17 @@ std::vector<int32_t> AsSet(const std::vector<int32_t>& squares) {
 
 }  // namespace
 
-TFeatureLayout::TFeatureLayout(const TEvaluation& evaluation) {
+TFeatureLayout::TFeatureLayout(const TEvaluation& evaluation, int playableSquares) {
   if (evaluation.Patterns.empty()) throw std::invalid_argument("the set-up has no patterns");
   Stages = evaluation.StageCount();
+  const int width = evaluation.Patterns.front()->Width;
+  if (width != 10 && width != 12)
+    throw std::invalid_argument("the trainer fits 8 x 8 and 10-wide set-ups only");
+  Playable = playableSquares > 0 ? playableSquares : (width - 2) * (width - 2);
   int64_t offset = 0;
   for (size_t p = 0; p < evaluation.Patterns.size(); ++p) {
     const TPattern& pattern = *evaluation.Patterns[p];
-    if (pattern.Width != 10) throw std::invalid_argument("the trainer fits 8 x 8 set-ups only");
+    if (pattern.Width != width) throw std::invalid_argument("the set-up mixes board sizes");
     const int n = pattern.SquareCount;
     TPatternInfo info;
     info.SquareCount = n;
@@ -74,17 +78,23 @@ TFeatureLayout::TFeatureLayout(const TEvaluation& evaluation) {
     Patterns.push_back(std::move(info));
 
     for (const auto& squares : pattern.Instances) {
-      TInstance instance{static_cast<int>(p), n, {}};
-      for (int k = 0; k < n; ++k) instance.Bits[k] = static_cast<uint8_t>(bits::BitOf(squares[k]));
+      TInstance instance{static_cast<int>(p), n, {}, {}};
+      for (int k = 0; k < n; ++k) {
+        instance.Cells[k] = static_cast<uint8_t>(squares[k]);
+        instance.Bits[k] = width == 10 ? static_cast<uint8_t>(bits::BitOf(squares[k])) : 0;
+      }
       Instances.push_back(instance);
     }
   }
   BiasStart = offset;
-  StageOfDiscs.resize(65);
-  for (int discs = 0; discs <= 64; ++discs) StageOfDiscs[discs] = evaluation.StageOf(discs, 64);
+  StageOfDiscs.resize(Playable + 1);
+  for (int discs = 0; discs <= Playable; ++discs)
+    StageOfDiscs[discs] = evaluation.StageOf(discs, Playable);
 }
 
-int TFeatureLayout::StageOf(int discs) const { return StageOfDiscs[std::clamp(discs, 0, 64)]; }
+int TFeatureLayout::StageOf(int discs) const {
+  return StageOfDiscs[std::clamp(discs, 0, Playable)];
+}
 
 void TFeatureLayout::TablePositions(uint64_t own, uint64_t opp, int32_t* positions) const {
   const uint64_t empty = ~(own | opp);
@@ -106,6 +116,23 @@ void TFeatureLayout::Classes(uint64_t own, uint64_t opp, uint16_t* classes) cons
     classes[i] = static_cast<uint16_t>(Patterns[Instances[i].Pattern].ClassOf[positions[i]]);
 }
 
+void TFeatureLayout::TablePositions(const int8_t* board, int side, int32_t* positions) const {
+  for (size_t i = 0; i < Instances.size(); ++i) {
+    const TInstance& instance = Instances[i];
+    int32_t position = 0;
+    for (int k = 0; k < instance.SquareCount; ++k)
+      position = 3 * position + 1 + board[instance.Cells[k]] * side;
+    positions[i] = position;
+  }
+}
+
+void TFeatureLayout::Classes(const int8_t* board, int side, uint16_t* classes) const {
+  int32_t positions[128];
+  TablePositions(board, side, positions);
+  for (size_t i = 0; i < Instances.size(); ++i)
+    classes[i] = static_cast<uint16_t>(Patterns[Instances[i].Pattern].ClassOf[positions[i]]);
+}
+
 std::vector<float> TFeatureLayout::Expand(const std::vector<double>& parameters,
                                           TEvaluation& evaluation) const {
   for (size_t p = 0; p < Patterns.size(); ++p) {
@@ -119,7 +146,7 @@ std::vector<float> TFeatureLayout::Expand(const std::vector<double>& parameters,
     }
   }
   std::vector<float> bias(151, 0.0f);
-  for (int discs = 0; discs <= 64; ++discs)
+  for (int discs = 0; discs <= Playable; ++discs)
     bias[discs] = static_cast<float>(parameters[BiasStart + discs]);
   return bias;
 }

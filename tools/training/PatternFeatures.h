@@ -15,13 +15,16 @@ namespace morvane::training {
 
 class TFeatureLayout {
  public:
-  // `evaluation` is a patterns-only 8 x 8 set-up; only its pattern list is read.
-  explicit TFeatureLayout(const TEvaluation& evaluation);
+  // Only the pattern list of `evaluation` (a patterns-only set-up) is read. An 8 x 8 set-up
+  // reads positions as bitboards, a 10-wide one as board images; `playableSquares` (0: the
+  // whole grid) sets the disc counts of the stages and Bias terms.
+  explicit TFeatureLayout(const TEvaluation& evaluation, int playableSquares = 0);
 
   struct TInstance {
     int Pattern;
     int SquareCount;
-    uint8_t Bits[TPattern::MaxSquares];  // bit numbers, first square most significant
+    uint8_t Bits[TPattern::MaxSquares];   // 8 x 8 bit numbers, first square most significant
+    uint8_t Cells[TPattern::MaxSquares];  // the same squares as board-image cells
   };
   struct TPatternInfo {
     int SquareCount;
@@ -32,9 +35,10 @@ class TFeatureLayout {
   };
 
   int StageCount() const { return Stages; }
+  int PlayableSquares() const { return Playable; }
   int InstanceCount() const { return static_cast<int>(Instances.size()); }
-  // Pattern parameters of all stages, then one Bias parameter per disc count 0..64.
-  int64_t ParameterCount() const { return BiasStart + 65; }
+  // Pattern parameters of all stages, then one Bias parameter per disc count 0..PlayableSquares.
+  int64_t ParameterCount() const { return BiasStart + Playable + 1; }
   int64_t BiasOffset() const { return BiasStart; }
   int StageOf(int discs) const;
 
@@ -43,6 +47,9 @@ class TFeatureLayout {
   void TablePositions(uint64_t own, uint64_t opp, int32_t* positions) const;
   // The class of every instance (the features of one position); fits in 16 bits for 8 x 8.
   void Classes(uint64_t own, uint64_t opp, uint16_t* classes) const;
+  // The same from a board image (cells 1 black, -1 white) with `side` to move.
+  void TablePositions(const int8_t* board, int side, int32_t* positions) const;
+  void Classes(const int8_t* board, int side, uint16_t* classes) const;
   // Parameter index of instance i's class at a stage.
   int64_t Parameter(int instance, int stage, int cls) const {
     const TPatternInfo& info = Patterns[Instances[instance].Pattern];
@@ -61,6 +68,7 @@ class TFeatureLayout {
 
  private:
   int Stages = 0;
+  int Playable = 64;
   int64_t BiasStart = 0;
   std::vector<int> StageOfDiscs;
 };

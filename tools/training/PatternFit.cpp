@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 #include "training/TrainedFiles.h"
 
@@ -50,7 +51,34 @@ TPatternFit::TPatternFit(const TFeatureLayout& layout,
     Train[i] = (position.Flags & HeldOut) == 0;
     if (i % 97 == 0) DataHash = Mix(Mix(DataHash, position.Own ^ position.Opp), position.Label);
   }
+  Prepare();
+}
 
+TPatternFit::TPatternFit(const TFeatureLayout& layout, TFitRows rows, TFitOptions options)
+    : Layout(layout),
+      Options(std::move(options)),
+      InstanceCount(layout.InstanceCount()),
+      Features(std::move(rows.Features)),
+      Empties(std::move(rows.Empties)),
+      Labels(std::move(rows.Labels)),
+      Train(std::move(rows.Train)) {
+  const size_t count = Empties.size();
+  if (Features.size() != count * InstanceCount || Labels.size() != count || Train.size() != count)
+    throw std::invalid_argument("fit rows of unequal lengths");
+  DataHash = Mix(count, static_cast<uint64_t>(layout.ParameterCount()));
+  for (size_t i = 0; i < count; i += 97) {
+    uint64_t features = 0;
+    for (int k = 0; k < InstanceCount; ++k)
+      features = Mix(features, Features[i * InstanceCount + k]);
+    DataHash = Mix(Mix(Mix(DataHash, features), std::bit_cast<uint32_t>(Labels[i])), Train[i]);
+  }
+  Prepare();
+}
+
+void TPatternFit::Prepare() {
+  const TFeatureLayout& layout = Layout;
+  const size_t count = Empties.size();
+  const int playable = layout.PlayableSquares();
   for (int i = 0; i < InstanceCount; ++i) Multiplicity.push_back(layout.Multiplicity(i));
   InstanceBase.resize(layout.StageCount());
   for (int stage = 0; stage < layout.StageCount(); ++stage)
@@ -59,27 +87,27 @@ TPatternFit::TPatternFit(const TFeatureLayout& layout,
 
   // A position trains its own stage at full weight and a neighbouring stage at BlendWeight when
   // it lies within BlendReach discs of that stage's range.
-  const int width = 64 / layout.StageCount();
+  const int width = playable / layout.StageCount();
   const int reach = Options.BlendReach >= 0 ? Options.BlendReach : (width + 1) / 2;
-  CopiesOfDiscs.resize(65);
-  for (int discs = 0; discs <= 64; ++discs) {
+  CopiesOfDiscs.resize(playable + 1);
+  for (int discs = 0; discs <= playable; ++discs) {
     const int own = layout.StageOf(discs);
     CopiesOfDiscs[discs].push_back({own, 1.0});
     if (Options.BlendWeight <= 0) continue;
     for (const int neighbour : {own - 1, own + 1}) {
       if (neighbour < 0 || neighbour >= layout.StageCount()) continue;
-      int distance = 65;
-      for (int other = 4; other <= 64; ++other)
+      int distance = playable + 1;
+      for (int other = 4; other <= playable; ++other)
         if (layout.StageOf(other) == neighbour)
           distance = std::min(distance, std::abs(other - discs));
       if (distance <= reach) CopiesOfDiscs[discs].push_back({neighbour, Options.BlendWeight});
     }
   }
   for (size_t i = 0; i < count; ++i)
-    if (Train[i]) TrainRows += static_cast<int64_t>(CopiesOfDiscs[64 - Empties[i]].size());
+    if (Train[i]) TrainRows += static_cast<int64_t>(CopiesOfDiscs[playable - Empties[i]].size());
 
   Regularisation.assign(static_cast<size_t>(layout.ParameterCount()), Options.Lambda);
-  for (int discs = 0; discs <= 64; ++discs)
+  for (int discs = 0; discs <= playable; ++discs)
     Regularisation[layout.BiasOffset() + discs] = Options.BiasLambda;
 }
 
@@ -88,7 +116,7 @@ void TPatternFit::ForEachRow(TRowFn&& row) const {
   const size_t count = Empties.size();
   for (size_t i = 0; i < count; ++i) {
     if (!Train[i]) continue;
-    const int discs = 64 - Empties[i];
+    const int discs = Layout.PlayableSquares() - Empties[i];
     for (const TCopy& copy : CopiesOfDiscs[discs])
       row(i, discs, InstanceBase[copy.Stage].data(), copy.Weight);
   }
@@ -110,7 +138,7 @@ void TPatternFit::Multiply(const std::vector<double>& direction, std::vector<dou
 }
 
 double TPatternFit::Predict(const std::vector<double>& parameters, size_t index) const {
-  const int discs = 64 - Empties[index];
+  const int discs = Layout.PlayableSquares() - Empties[index];
   const int64_t* base = InstanceBase[Layout.StageOf(discs)].data();
   const uint16_t* classes = &Features[index * InstanceCount];
   double value = parameters[Layout.BiasOffset() + discs];

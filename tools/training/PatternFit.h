@@ -28,12 +28,21 @@ struct TFitOptions {
   std::function<void(const std::string&)> Progress;
 };
 
+// Positions already turned into features, for boards whose positions are not bitboards.
+struct TFitRows {
+  std::vector<uint16_t> Features;  // the layout's InstanceCount classes per position
+  std::vector<uint8_t> Empties;
+  std::vector<float> Labels;   // discs for the side to move
+  std::vector<uint8_t> Train;  // 0: held out (measured, not fitted)
+};
+
 class TPatternFit {
  public:
   // Computes the features of every position (held-out ones too, for measuring). Positions are
   // read, not kept; the fit trains on those without the HeldOut flag.
   TPatternFit(const TFeatureLayout& layout, const std::vector<TLabelledPosition>& positions,
               TFitOptions options);
+  TPatternFit(const TFeatureLayout& layout, TFitRows rows, TFitOptions options);
 
   // Runs the solver to its iteration limit or tolerance and returns the parameters. Resumes from
   // the checkpoint when it was written for the same data and options.
@@ -54,6 +63,8 @@ class TPatternFit {
   void Multiply(const std::vector<double>& direction, std::vector<double>& out) const;
   template <typename TRowFn>
   void ForEachRow(TRowFn&& row) const;
+  // The stage copies, training rows and regularisation, once the rows are in place.
+  void Prepare();
   uint64_t Fingerprint() const;
   bool LoadCheckpoint(std::vector<double>& x, std::vector<double>& r, std::vector<double>& p,
                       double& rz, int& iteration) const;
@@ -69,7 +80,7 @@ class TPatternFit {
   std::vector<uint8_t> Train;
   std::vector<int32_t> Multiplicity;
   std::vector<std::vector<int64_t>> InstanceBase;  // per stage, per instance
-  std::vector<std::vector<TCopy>> CopiesOfDiscs;   // 0..64
+  std::vector<std::vector<TCopy>> CopiesOfDiscs;   // 0..PlayableSquares
   std::vector<double> Regularisation;
   int64_t TrainRows = 0;
   uint64_t DataHash = 0;

@@ -1,5 +1,6 @@
 #include "training/ProbeStatistics.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvane::training {
@@ -59,13 +60,13 @@ TDepthSample MeasureDepths(TOthelloPatternEngine& engine, int maxDepth) {
 }
 
 std::vector<TNpcRecord> FitNpcTable(std::span<const TDepthSample> samples, int maxDepth,
-                                    double bandwidth) {
+                                    double bandwidth, int maxDiscs) {
   std::vector<TNpcRecord> table(
       static_cast<size_t>(TEvaluation::NpcDiscs) * TEvaluation::NpcDepths * TEvaluation::NpcDepths,
       TNpcRecord{0, 0, 0});
   const size_t count = samples.size();
   std::vector<double> x(count), y(count), w(count);
-  for (int discs = 4; discs <= 64; ++discs) {
+  for (int discs = 4; discs <= std::min(maxDiscs, TEvaluation::NpcDiscs); ++discs) {
     for (size_t i = 0; i < count; ++i) w[i] = Kernel(samples[i].Discs - discs, bandwidth);
     for (int deep = 1; deep <= maxDepth && deep < TEvaluation::NpcDepths; ++deep) {
       for (int shallow = 0; shallow < deep; ++shallow) {

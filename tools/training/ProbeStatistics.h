@@ -34,10 +34,11 @@ struct TDepthSample {
 TDepthSample MeasureDepths(TOthelloPatternEngine& engine, int maxDepth);
 
 // The .npc table from the samples: every record (discs, deep, shallow) with
-// 0 <= shallow < deep <= maxDepth and 4 <= discs <= 64; others stay zero (the reader completes
-// the deeper ones from the reference depth). `bandwidth` in discs.
+// 0 <= shallow < deep <= maxDepth and 4 <= discs <= maxDiscs (the board's playable squares);
+// others stay zero (the reader completes the deeper ones from the reference depth). `bandwidth`
+// in discs.
 std::vector<TNpcRecord> FitNpcTable(std::span<const TDepthSample> samples, int maxDepth,
-                                    double bandwidth);
+                                    double bandwidth, int maxDiscs = 64);
 
 // Exact score and the shallow search values at depths 0..8 of one endgame position.
 struct TEndSample {

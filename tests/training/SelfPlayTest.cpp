@@ -1,0 +1,381 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+
+#include "engines/EngineFactory.h"
+#include "evaluation/EvaluationSetups.h"
+#include "evaluation/EvaluationTestSupport.h"
+#include "support/ReferenceBoard.h"
+#include "training/SelfPlayGames.h"
+#include "training/SelfPlayTraining.h"
+#include "training/TrainedFiles.h"
+
+namespace morvane::training {
+namespace {
+
+using reference::TReferenceBoard;
+using testing_support::TTempFolder;
+
+TReferenceBoard ReferenceOf(TWideKind kind) {
+  TReferenceBoard board =
+      kind == TWideKind::Octagon ? TReferenceBoard::Octagon() : TReferenceBoard(10);
+  board.SetupStart();
+  return board;
+}
+
+reference::TSquare SquareOfCell(int cell) {
+  return {cell % TWideBoard::Stride, cell / TWideBoard::Stride};
+}
+
+// The engine's board image of a reference position.
+void ImageOf(const TReferenceBoard& board, int8_t* image) {
+  for (int cell = 0; cell < MaxCells; ++cell) image[cell] = OutsideCell;
+  for (int row = 1; row <= 10; ++row)
+    for (int column = 1; column <= 10; ++column)
+      image[TWideBoard::SquareOf(column, row)] = static_cast<int8_t>(board.At(column, row));
+}
+
+// A whole game of random legal moves, played and scored on the reference board.
+TSelfPlayGame RandomReferenceGame(TWideKind kind, std::mt19937& rng) {
+  TReferenceBoard board = ReferenceOf(kind);
+  TSelfPlayGame game;
+  while (!board.GameOver()) {
+    if (!board.HasMove()) board.Pass();
+    const auto moves = board.Moves();
+    const auto square = moves[rng() % moves.size()];
+    game.Moves.push_back(static_cast<uint8_t>(TWideBoard::SquareOf(square.Column, square.Row)));
+    board.Play(square);
+  }
+  game.BlackDiff = static_cast<int8_t>(board.ToMove == reference::Black ? board.FinalMargin()
+                                                                        : -board.FinalMargin());
+  return game;
+}
+
+void ExpectSameGame(const TSelfPlayGame& a, const TSelfPlayGame& b) {
+  EXPECT_EQ(a.Moves, b.Moves);
+  EXPECT_EQ(a.OpeningLength, b.OpeningLength);
+  EXPECT_EQ(a.BlackDiff, b.BlackDiff);
+  EXPECT_EQ(a.HandoverEmpties, b.HandoverEmpties);
+  EXPECT_EQ(a.HandoverBlackScore, b.HandoverBlackScore);
+}
+
+TEST(SelfPlayGameFile, GamesRoundTripAndACutRecordIsDroppedAndOverwritten) {
+  TTempFolder folder("selfplay-file");
+  const auto path = folder.Path / "games.bin";
+  std::mt19937 rng(5);
+  std::vector<TSelfPlayGame> games;
+  for (int i = 0; i < 6; ++i) {
+    games.push_back(RandomReferenceGame(TWideKind::Octagon, rng));
+    games.back().OpeningLength = static_cast<uint8_t>(i * 3);
+    games.back().HandoverEmpties = static_cast<uint8_t>(i == 2 ? 0 : 12);
+    games.back().HandoverBlackScore = static_cast<int8_t>(-20 + 9 * i);
+  }
+  {
+    TGameFileWriter writer(path, TWideKind::Octagon);
+    for (int i = 0; i < 4; ++i) writer.Append(games[i]);
+  }
+  const auto whole = std::filesystem::file_size(path);
+  size_t expected = 9;
+  for (int i = 0; i < 4; ++i) expected += games[i].Moves.size() + 6;
+  EXPECT_EQ(whole, expected);  // a few bytes per move
+
+  // A fifth record cut short, as a stopped run leaves it.
+  const std::vector<uint8_t> fifth = EncodeGame(games[4]);
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::app);
+    file.write(reinterpret_cast<const char*>(fifth.data()), 17);
+  }
+  TGameFileContents contents = ReadGameFile(path);
+  EXPECT_EQ(contents.Kind, TWideKind::Octagon);
+  EXPECT_TRUE(contents.Truncated);
+  EXPECT_EQ(contents.CompleteBytes, whole);
+  ASSERT_EQ(contents.Games.size(), 4u);
+  for (int i = 0; i < 4; ++i) ExpectSameGame(contents.Games[i], games[i]);
+
+  {
+    TGameFileWriter writer(path, TWideKind::Octagon);
+    EXPECT_EQ(writer.GameCount(), 4u);
+    writer.Append(games[4]);
+    writer.Append(games[5]);
+  }
+  contents = ReadGameFile(path);
+  EXPECT_FALSE(contents.Truncated);
+  ASSERT_EQ(contents.Games.size(), 6u);
+  for (int i = 0; i < 6; ++i) ExpectSameGame(contents.Games[i], games[i]);
+  EXPECT_THROW(TGameFileWriter(path, TWideKind::Board10x10), std::runtime_error);
+
+  // A damaged byte inside the last record makes it the cut-off tail too.
+  {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(-3, std::ios::end);
+    file.put('\x7f');
+  }
+  contents = ReadGameFile(path);
+  EXPECT_TRUE(contents.Truncated);
+  EXPECT_EQ(contents.Games.size(), 5u);
+}
+
+TEST(SelfPlayGameFile, ANonGameFileIsRefused) {
+  TTempFolder folder("selfplay-bad");
+  const auto path = folder.Path / "other.bin";
+  std::ofstream(path) << "MVLABEL1 and more";
+  EXPECT_THROW(ReadGameFile(path), std::runtime_error);
+  EXPECT_THROW(TGameFileWriter(path, TWideKind::Octagon), std::runtime_error);
+}
+
+class SelfPlayBoards : public ::testing::TestWithParam<TWideKind> {};
+
+// The rules of the self-play tools against the reference board on random games, move by move.
+TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 20; ++round) {
+    const TSelfPlayGame game = RandomReferenceGame(GetParam(), rng);
+    TReferenceBoard reference = ReferenceOf(GetParam());
+    int visited = 0;
+    const auto fault = ReplayGame(GetParam(), game, [&](const TReplayedPosition& position) {
+      if (!reference.HasMove()) reference.Pass();
+      int8_t image[MaxCells];
+      ImageOf(reference, image);
+      for (int cell = 0; cell < MaxCells; ++cell) ASSERT_EQ(position.Board->At(cell), image[cell]);
+      ASSERT_EQ(position.Board->Side(), reference.ToMove);
+      int squares[TWideBoard::MaxMoveCount];
+      ASSERT_EQ(static_cast<size_t>(position.Board->LegalMoves(squares)), reference.Moves().size());
+      reference.Play(SquareOfCell(game.Moves[position.Ply]));
+      ++visited;
+    });
+    EXPECT_FALSE(fault) << *fault;
+    EXPECT_EQ(visited, static_cast<int>(game.Moves.size()));
+  }
+  // A wrong result and an illegal move are reported.
+  TSelfPlayGame game = RandomReferenceGame(GetParam(), rng);
+  game.BlackDiff = static_cast<int8_t>(game.BlackDiff + 2);
+  EXPECT_TRUE(ReplayGame(GetParam(), game, nullptr));
+  game = RandomReferenceGame(GetParam(), rng);
+  game.Moves[3] = game.Moves[1];
+  EXPECT_TRUE(ReplayGame(GetParam(), game, nullptr));
+}
+
+// A game the engine plays against itself is legal, its result is that of its final position, and
+// its hand-over value is the exact value of the position where the exact search took over.
+TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
+  const std::string name = GetParam() == TWideKind::Octagon ? "Bot8x8Oct" : "Bot10x10";
+  TTempFolder folder("selfplay-engine");
+  auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  for (auto& pattern : evaluation->Patterns)
+    for (auto& stage : pattern->Coefficients)
+      for (float& coefficient : stage) coefficient = value(rng);
+  WriteCoefficients(*evaluation, {}, evaluation->FilePath(".coe"));
+  auto engine = CreateEngineFor(name, 14, nullptr, folder.Path);
+
+  TFixedSearchInfo level;
+  level.Depth = 1;
+  level.ExactEmpties = 7;
+  for (uint64_t index = 0; index < 3; ++index) {
+    const std::vector<int> opening = SelfPlayOpening(GetParam(), 11, index, 2, 20);
+    const TSelfPlayGame game = PlayWideGame(GetParam(), *engine, level, *engine, level, opening);
+    EXPECT_EQ(game.OpeningLength, opening.size());
+    ASSERT_GE(game.Moves.size(), opening.size());
+    for (size_t i = 0; i < opening.size(); ++i) EXPECT_EQ(game.Moves[i], opening[i]);
+    EXPECT_EQ(SelfPlayOpening(GetParam(), 11, index, 2, 20), opening);
+
+    TReferenceBoard reference = ReferenceOf(GetParam());
+    bool handoverChecked = false;
+    for (const uint8_t cell : game.Moves) {
+      ASSERT_FALSE(reference.GameOver());
+      if (!reference.HasMove()) reference.Pass();
+      const int empties = reference.Count(reference::Empty);
+      if (empties == game.HandoverEmpties && !handoverChecked) {
+        EXPECT_EQ(reference.Solve() * reference.ToMove, game.HandoverBlackScore);
+        handoverChecked = true;
+      }
+      ASSERT_GT(reference.Flips(SquareOfCell(cell)), 0);
+      reference.Play(SquareOfCell(cell));
+    }
+    ASSERT_TRUE(reference.GameOver());
+    const int blackDiff =
+        reference.ToMove == reference::Black ? reference.FinalMargin() : -reference.FinalMargin();
+    EXPECT_EQ(game.BlackDiff, blackDiff);
+    if (game.HandoverEmpties != NoHandover) {
+      EXPECT_TRUE(handoverChecked);
+      EXPECT_LE(game.HandoverEmpties, 7);
+      // Both sides play perfectly from the hand-over on.
+      EXPECT_EQ(game.HandoverBlackScore, game.BlackDiff);
+    }
+    EXPECT_FALSE(ReplayGame(GetParam(), game, nullptr));
+  }
+}
+
+// The trainer's features summed with fitted parameters give the engine's own evaluation of the
+// .coe file written from those parameters.
+TEST_P(SelfPlayBoards, FeaturesAgreeWithTheEngineOnTheWrittenCoefficients) {
+  const bool octagon = GetParam() == TWideKind::Octagon;
+  const std::string name = octagon ? "Bot8x8Oct" : "Bot10x10";
+  const int playable = octagon ? 88 : 100;
+  TTempFolder folder("selfplay-features");
+  auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
+  const TFeatureLayout layout(*evaluation, playable);
+  EXPECT_EQ(layout.InstanceCount(), octagon ? 78 : 58);
+
+  std::mt19937 rng(23);
+  // Away from zero, where the 10 x 10 loader would treat an entry as untrained and blend it.
+  std::uniform_real_distribution<double> value(0.25, 2.0);
+  std::vector<double> parameters(static_cast<size_t>(layout.ParameterCount()));
+  for (double& parameter : parameters) parameter = rng() % 2 ? value(rng) : -value(rng);
+  const std::vector<float> bias = layout.Expand(parameters, *evaluation);
+  WriteCoefficients(*evaluation, std::span<const float>(bias.data() + 4, playable - 3),
+                    evaluation->FilePath(".coe"));
+  auto engine = CreateEngineFor(name, 12, nullptr, folder.Path);
+
+  // The 10 x 10 set-up blends its first two stages on loading; later stages are read as written.
+  const int firstEmpties = octagon ? 2 : 1, lastEmpties = octagon ? 84 : 55;
+  TFitRows rows;
+  std::vector<TReferenceBoard> boards;
+  std::vector<uint16_t> classes(layout.InstanceCount());
+  for (int empties = firstEmpties; empties <= lastEmpties; empties += 3) {
+    boards.push_back(reference::RandomPosition(ReferenceOf(GetParam()), empties, rng));
+    int8_t image[MaxCells];
+    ImageOf(boards.back(), image);
+    layout.Classes(image, boards.back().ToMove, classes.data());
+    rows.Features.insert(rows.Features.end(), classes.begin(), classes.end());
+    rows.Empties.push_back(static_cast<uint8_t>(empties));
+    rows.Labels.push_back(0);
+    rows.Train.push_back(1);
+  }
+  const TPatternFit fit(layout, std::move(rows), TFitOptions{});
+  for (size_t i = 0; i < boards.size(); ++i) {
+    int8_t image[MaxCells];
+    ImageOf(boards[i], image);
+    engine->SetPosition(image, boards[i].ToMove);
+    EXPECT_NEAR(engine->Evaluate() / 1e6, fit.Predict(parameters, i), 2e-3)
+        << "position " << i << " with " << boards[i].Count(reference::Empty) << " empties";
+  }
+}
+
+// A fit on an earlier evaluation's residuals, added to its tables, evaluates as the earlier
+// evaluation plus the correction; and the fit of a 10-wide board reaches its labels at every disc
+// count up to a full board.
+TEST(SelfPlayFit, ACorrectionAddsToItsPriorAndFitsItsLabels) {
+  const std::string name = "Bot8x8Oct";
+  TTempFolder folder("selfplay-prior");
+  const auto priorFolder = folder.Path / "prior", outFolder = folder.Path / "out";
+  std::mt19937 rng(31);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  {
+    auto prior = CreateEvaluation(name, nullptr, priorFolder, /*loadFiles=*/false);
+    for (auto& pattern : prior->Patterns)
+      for (auto& stage : pattern->Coefficients)
+        for (float& coefficient : stage) coefficient = value(rng);
+    std::vector<float> bias(85);
+    for (float& b : bias) b = value(rng);
+    std::filesystem::create_directories(prior->FilePath(".coe").parent_path());
+    WriteCoefficients(*prior, bias, prior->FilePath(".coe"));
+  }
+  auto priorEngine = CreateEngineFor(name, 12, nullptr, priorFolder);
+
+  auto evaluation = CreateEvaluation(name, nullptr, outFolder, /*loadFiles=*/false);
+  const TFeatureLayout layout(*evaluation, 88);
+  TFitRows rows;
+  std::vector<TReferenceBoard> boards;
+  std::vector<uint16_t> classes(layout.InstanceCount());
+  for (int empties = 0; empties <= 80; empties += 2) {
+    boards.push_back(
+        empties == 0 ? ReferenceOf(TWideKind::Octagon)
+                     : reference::RandomPosition(ReferenceOf(TWideKind::Octagon), empties, rng));
+    if (empties == 0) {  // a full board, the last Bias term
+      for (int row = 1; row <= 10; ++row)
+        for (int column = 1; column <= 10; ++column)
+          if (boards.back().At(column, row) != reference::Blocked)
+            boards.back().Set(column, row,
+                              (row + column) % 3 ? reference::Black : reference::White);
+    }
+    int8_t image[MaxCells];
+    ImageOf(boards.back(), image);
+    layout.Classes(image, boards.back().ToMove, classes.data());
+    rows.Features.insert(rows.Features.end(), classes.begin(), classes.end());
+    rows.Empties.push_back(static_cast<uint8_t>(boards.back().Count(reference::Empty)));
+    rows.Labels.push_back(static_cast<float>(static_cast<int>(rng() % 41) - 20));
+    rows.Train.push_back(1);
+  }
+  const std::vector<float> labels = rows.Labels;
+  TFitOptions options;
+  options.Lambda = 1e-4;
+  options.BiasLambda = 1e-4;
+  options.BlendWeight = 0;
+  options.Iterations = 400;
+  options.Tolerance = 1e-14;
+  TPatternFit fit(layout, std::move(rows), options);
+  const std::vector<double> parameters = fit.Solve();
+  for (size_t i = 0; i < boards.size(); ++i)
+    EXPECT_NEAR(fit.Predict(parameters, i), labels[i], 0.05) << "position " << i;
+
+  std::vector<float> bias = layout.Expand(parameters, *evaluation);
+  auto priorTables = CreateEvaluation(name, nullptr, priorFolder, /*loadFiles=*/false);
+  priorTables->LoadCoefficients();
+  AddPrior(*priorTables, *evaluation, bias);
+  std::filesystem::create_directories(evaluation->FilePath(".coe").parent_path());
+  WriteCoefficients(*evaluation, std::span<const float>(bias.data() + 4, 85),
+                    evaluation->FilePath(".coe"));
+  auto engine = CreateEngineFor(name, 12, nullptr, outFolder);
+  for (size_t i = 0; i < boards.size(); ++i) {
+    int8_t image[MaxCells];
+    ImageOf(boards[i], image);
+    engine->SetPosition(image, boards[i].ToMove);
+    priorEngine->SetPosition(image, boards[i].ToMove);
+    EXPECT_NEAR(engine->Evaluate() / 1e6,
+                priorEngine->Evaluate() / 1e6 + fit.Predict(parameters, i), 2e-3)
+        << "position " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, SelfPlayBoards,
+                         ::testing::Values(TWideKind::Board10x10, TWideKind::Octagon));
+
+// Labels of a game by hand: the opening is skipped, positions before the hand-over take its value,
+// later ones the result, each for the side to move.
+TEST(SelfPlayLabels, ATinyGameSetIsLabelledByTheNearestExactValueLater) {
+  std::mt19937 rng(41);
+  for (const int handover : {0, 10, 30}) {
+    TSelfPlayGame game = RandomReferenceGame(TWideKind::Board10x10, rng);
+    game.OpeningLength = 6;
+    game.HandoverEmpties = static_cast<uint8_t>(handover);
+    game.HandoverBlackScore = 13;  // need not match the result: the label must follow the rule
+    std::vector<std::pair<int, int>> expected;  // empties, label
+    TReferenceBoard reference = ReferenceOf(TWideKind::Board10x10);
+    for (size_t ply = 0; ply < game.Moves.size(); ++ply) {
+      if (!reference.HasMove()) reference.Pass();
+      const int empties = reference.Count(reference::Empty);
+      if (static_cast<int>(ply) >= game.OpeningLength) {
+        const int black = handover == 0 || empties <= handover ? game.BlackDiff : 13;
+        expected.emplace_back(empties, black * reference.ToMove);
+      }
+      reference.Play(SquareOfCell(game.Moves[ply]));
+    }
+    std::vector<std::pair<int, int>> labels;
+    int exact = 0;
+    const auto fault =
+        LabelSelfPlayGame(TWideKind::Board10x10, game, [&](const TSelfPlayLabel& label) {
+          labels.emplace_back(label.Board->Empties(), label.Label);
+          exact += label.Exact;
+          EXPECT_EQ(label.Exact, handover != 0 && label.Board->Empties() <= handover);
+        });
+    EXPECT_FALSE(fault);
+    EXPECT_EQ(labels, expected) << "hand-over at " << handover;
+    if (handover == 10) {
+      EXPECT_GT(exact, 0);
+    }
+  }
+  // A game that does not replay gives no label at all.
+  TSelfPlayGame broken = RandomReferenceGame(TWideKind::Board10x10, rng);
+  broken.Moves.pop_back();
+  int visits = 0;
+  EXPECT_TRUE(
+      LabelSelfPlayGame(TWideKind::Board10x10, broken, [&](const TSelfPlayLabel&) { ++visits; }));
+  EXPECT_EQ(visits, 0);
+}
+
+}  // namespace
+}  // namespace morvane::training

@@ -1,0 +1,110 @@
+// fit-selfplay: fits a 10-wide set-up's tables to self-play games, writes its .coe, and measures
+// the static evaluation's error against exact values on held-out positions.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include "Commands.h"
+#include "SelfPlayCommon.h"
+#include "TrainingCommon.h"
+#include "engines/EngineFactory.h"
+#include "evaluation/EvaluationSetups.h"
+#include "training/SelfPlayTraining.h"
+#include "training/TrainedFiles.h"
+
+namespace morvane::cli {
+
+namespace {
+
+const char* const FitSelfPlayUsage =
+    "usage: fit-selfplay --eval Bot10x10|Bot8x8Oct --out DATA_DIR [--iterations N] [--lambda L]\n"
+    "             [--blend W] [--measure-empties E] [--compare DIR,DIR...] [--checkpoint FILE]\n"
+    "             [--prior DATA_DIR] GAME_FILE...";
+
+}  // namespace
+
+int RunFitSelfPlay(const TArguments& arguments) {
+  arguments.Allow({"eval", "out", "iterations", "lambda", "blend", "measure-empties", "compare",
+                   "checkpoint", "prior"});
+  const TWideSetup setup = WideSetup(arguments, FitSelfPlayUsage);
+  const auto out = arguments.Option("out");
+  if (!out || arguments.Positional().empty()) throw TUsageError(FitSelfPlayUsage);
+  const int measureEmpties = static_cast<int>(arguments.IntOption("measure-empties", 12, 1, 30));
+  training::TFitOptions fitOptions;
+  fitOptions.Iterations = static_cast<int>(arguments.IntOption("iterations", 60, 1, 100000));
+  fitOptions.Lambda = DoubleOption(arguments, "lambda", fitOptions.Lambda, 0.0, 1e6);
+  fitOptions.BlendWeight = DoubleOption(arguments, "blend", fitOptions.BlendWeight, 0.0, 1.0);
+  fitOptions.Progress = PrintLine;
+  fitOptions.Checkpoint =
+      arguments.OptionOr("checkpoint", (WorkFolder() / (setup.Name + "-selfplay.fit")).string());
+
+  auto evaluation = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
+  const training::TFeatureLayout layout(*evaluation,
+                                        setup.Kind == training::TWideKind::Octagon ? 88 : 100);
+  std::vector<std::filesystem::path> files(arguments.Positional().begin(),
+                                           arguments.Positional().end());
+  const auto began = std::chrono::steady_clock::now();
+  // With a prior the fit learns a correction to it, pulled toward no correction.
+  const std::string priorFolder = arguments.OptionOr("prior", "");
+  std::unique_ptr<TOthelloPatternEngine> priorEngine;
+  std::function<double(const training::TWideBoard&)> prior;
+  if (!priorFolder.empty()) {
+    priorEngine = CreateEngineFor(setup.Name, 12, nullptr, priorFolder);
+    prior = [&](const training::TWideBoard& board) {
+      priorEngine->SetPosition(board.Image(), board.Side());
+      return static_cast<double>(priorEngine->Evaluate()) / DiscUnit;
+    };
+  }
+  training::TSelfPlaySet set = training::BuildSelfPlaySet(
+      layout, files, measureEmpties, [](const std::string& line) { PrintLine("rejected " + line); },
+      prior);
+  int64_t heldOut = 0;
+  for (const uint8_t train : set.Rows.Train) heldOut += train == 0;
+  PrintLine(Format("%lld games (%lld rejected), %zu positions (%lld held out, %lld exact labels)",
+                   static_cast<long long>(set.Games), static_cast<long long>(set.Rejected),
+                   set.Rows.Empties.size(), static_cast<long long>(heldOut),
+                   static_cast<long long>(set.ExactLabels)));
+
+  training::TPatternFit fit(layout, std::move(set.Rows), fitOptions);
+  if (fit.TrainingRows() == 0) throw std::runtime_error("no position to train on; nothing written");
+  PrintLine(Format("%lld parameters, %lld training rows; fitting",
+                   static_cast<long long>(layout.ParameterCount()),
+                   static_cast<long long>(fit.TrainingRows())));
+  const std::vector<double> parameters = fit.Solve();
+  std::vector<float> bias = layout.Expand(parameters, *evaluation);
+  if (!priorFolder.empty()) {
+    auto priorTables = CreateEvaluation(setup.Name, nullptr, priorFolder, /*loadFiles=*/false);
+    priorTables->LoadCoefficients();
+    training::AddPrior(*priorTables, *evaluation, bias);
+  }
+  const std::filesystem::path target = evaluation->FilePath(".coe");
+  std::filesystem::create_directories(target.parent_path());
+  // The tail holds Bias for 4 discs up to a full board.
+  training::WriteCoefficients(
+      *evaluation, std::span<const float>(bias.data() + 4, layout.PlayableSquares() - 3), target);
+  PrintLine(
+      Format("wrote %s (%.0f s)", target.string().c_str(),
+             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
+
+  // Measured through the engine, which reads the file as the program does (with its stage
+  // smoothing), not through the fit's own sum.
+  auto engine = CreateEngineFor(setup.Name, 12, nullptr, *out);
+  PrintLine(Format("held-out error at %d empties against exact scores: %.3f discs (%zu positions)",
+                   measureEmpties, training::StaticError(*engine, set.ExactAt),
+                   set.ExactAt.size()));
+  // Earlier generations on the same positions, so that their errors compare.
+  std::string compare = arguments.OptionOr("compare", "");
+  while (!compare.empty()) {
+    const size_t comma = compare.find(',');
+    const std::string folder = compare.substr(0, comma);
+    compare = comma == std::string::npos ? "" : compare.substr(comma + 1);
+    auto other = CreateEngineFor(setup.Name, 12, nullptr, folder);
+    PrintLine(Format("the same with %s: %.3f discs", folder.c_str(),
+                     training::StaticError(*other, set.ExactAt)));
+  }
+  return 0;
+}
+
+}  // namespace morvane::cli

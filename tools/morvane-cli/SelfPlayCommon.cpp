@@ -1,0 +1,34 @@
+#include "SelfPlayCommon.h"
+
+namespace morvane::cli {
+
+bool WideKindOf(const std::string& name, training::TWideKind& kind) {
+  if (name == "Bot10x10")
+    kind = training::TWideKind::Board10x10;
+  else if (name == "Bot8x8Oct")
+    kind = training::TWideKind::Octagon;
+  else
+    return false;
+  return true;
+}
+
+TWideSetup WideSetup(const TArguments& arguments, const char* usage) {
+  const auto name = arguments.Option("eval");
+  if (!name) throw TUsageError(usage);
+  TWideSetup setup{*name, training::TWideKind::Board10x10};
+  if (!WideKindOf(*name, setup.Kind))
+    throw TUsageError("--eval must be Bot10x10 or Bot8x8Oct, not \"" + *name + "\"");
+  return setup;
+}
+
+TFixedSearchInfo LevelOption(const std::string& text, const std::string& option) {
+  const size_t slash = text.find('/');
+  if (slash == std::string::npos) throw TUsageError(option + " must look like 2/10, not " + text);
+  TFixedSearchInfo level;
+  level.Depth = static_cast<int32_t>(ParseInteger(text.substr(0, slash), option + " depth", 0, 30));
+  level.ExactEmpties =
+      static_cast<int32_t>(ParseInteger(text.substr(slash + 1), option + " empties", 0, 30));
+  return level;
+}
+
+}  // namespace morvane::cli
