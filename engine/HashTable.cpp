@@ -30,10 +30,6 @@ class TKeyGenerator {
   uint32_t Seed;
 };
 
-}  // namespace
-
-namespace {
-
 // Every probe of a large table lands on a page of its own; on huge pages the address
 // translations of the whole table fit the processor's caches, which saves a page walk per probe.
 constexpr size_t HugePage = size_t{2} << 20;
