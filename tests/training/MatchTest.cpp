@@ -10,22 +10,13 @@
 namespace morvane::training {
 namespace {
 
-std::string Text(const std::vector<int>& moves) {
-  std::string text;
-  for (const int bit : moves) {
-    text += static_cast<char>('a' + bit % 8);
-    text += static_cast<char>('1' + bit / 8);
-  }
-  return text;
-}
-
 TEST(Match, OpeningsAreLegalAndFollowTheSeed) {
   for (uint32_t seed = 0; seed < 30; ++seed) {
     const auto opening = RandomOpening(seed, 10);
     EXPECT_EQ(opening, RandomOpening(seed, 10));
     ASSERT_EQ(opening.size(), 10u);
     TArchiveGame game;
-    EXPECT_FALSE(ParseGameLine(Text(opening) + " 0", game)) << Text(opening);
+    EXPECT_FALSE(ParseGameLine(MovesText(opening) + " 0", game)) << MovesText(opening);
   }
   EXPECT_NE(RandomOpening(1, 10), RandomOpening(2, 10));
 }
@@ -49,7 +40,7 @@ TEST(Match, GamesAreLegalAndScoredByTheirFinalBoard) {
     EXPECT_TRUE(std::equal(opening.begin(), opening.end(), game.Moves.begin()));
     TArchiveGame replay;
     const auto error =
-        ParseGameLine(Text(game.Moves) + " " + std::to_string(game.BlackDiff), replay);
+        ParseGameLine(MovesText(game.Moves) + " " + std::to_string(game.BlackDiff), replay);
     ASSERT_FALSE(error) << *error;
     EXPECT_TRUE(replay.Finished);
   }

@@ -20,26 +20,6 @@ const char* const MatchUsage =
     "usage: match --eval-a NAME --data-a DIR --level-a D/E --eval-b NAME --data-b DIR\n"
     "             --level-b D/E [--games N] [--seed S] [--random-moves K] [--results FILE]";
 
-// "2/10": midgame depth and exactly solved empties.
-TFixedSearchInfo ParseLevel(const std::string& text, const std::string& option) {
-  const size_t slash = text.find('/');
-  if (slash == std::string::npos) throw TUsageError(option + " must look like 2/10, not " + text);
-  TFixedSearchInfo level;
-  level.Depth = static_cast<int32_t>(ParseInteger(text.substr(0, slash), option + " depth", 0, 30));
-  level.ExactEmpties =
-      static_cast<int32_t>(ParseInteger(text.substr(slash + 1), option + " empties", 0, 30));
-  return level;
-}
-
-std::string MovesText(const std::vector<int>& moves) {
-  std::string text;
-  for (const int bit : moves) {
-    text += static_cast<char>('a' + bit % 8);
-    text += static_cast<char>('1' + bit / 8);
-  }
-  return text;
-}
-
 }  // namespace
 
 int RunMatch(const TArguments& arguments) {
@@ -49,8 +29,8 @@ int RunMatch(const TArguments& arguments) {
   const auto evalA = arguments.Option("eval-a"), evalB = arguments.Option("eval-b");
   const auto levelA = arguments.Option("level-a"), levelB = arguments.Option("level-b");
   if (!evalA || !evalB || !levelA || !levelB) throw TUsageError(MatchUsage);
-  const TFixedSearchInfo a = ParseLevel(*levelA, "--level-a");
-  const TFixedSearchInfo b = ParseLevel(*levelB, "--level-b");
+  const TFixedSearchInfo a = LevelOption(*levelA, "--level-a");
+  const TFixedSearchInfo b = LevelOption(*levelB, "--level-b");
   const int games = static_cast<int>(arguments.IntOption("games", 200, 2, 100000));
   if (games % 2 != 0) throw TUsageError("--games must be even: every opening is played twice");
   const auto seed = static_cast<uint32_t>(arguments.IntOption("seed", 1, 0, 4294967295LL));
@@ -103,7 +83,7 @@ int RunMatch(const TArguments& arguments) {
     diffs.push_back(diff);
     log << game + 1 << ' ' << diff << '\n' << std::flush;
     std::printf("game %d: A (%s %s) plays %s, A %+d  %s\n", game + 1, evalA->c_str(),
-                levelA->c_str(), aBlack ? "black" : "white", diff, MovesText(played.Moves).c_str());
+                levelA->c_str(), aBlack ? "black" : "white", diff, training::MovesText(played.Moves).c_str());
     std::fflush(stdout);
   }
   const training::TMatchSummary summary = training::Summarise(diffs);

@@ -74,6 +74,15 @@ int FinalBlackDiff(const TGamePosition& position) {
   return position.Side == 1 ? diff : -diff;
 }
 
+std::string MovesText(const std::vector<int>& moves) {
+  std::string text;
+  for (const int bit : moves) {
+    text += static_cast<char>('a' + bit % 8);
+    text += static_cast<char>('1' + bit / 8);
+  }
+  return text;
+}
+
 std::optional<std::string> ParseGameLine(std::string_view line, TArchiveGame& game) {
   const auto fields = SplitFields(line);
   if (fields.size() < 2) return "expected the moves and the final difference";

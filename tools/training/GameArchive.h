@@ -40,6 +40,9 @@ uint32_t TextHash(std::string_view text);
 // Black's final margin of a finished or abandoned board, empties given to the winner.
 int FinalBlackDiff(const TGamePosition& position);
 
+// The moves of a game (bit numbers) as the archives write them: square names joined ("f5d6c3").
+std::string MovesText(const std::vector<int>& moves);
+
 // Parses and replays one line. Returns the reason in plain words when the line is malformed
 // (the game is then left in an unspecified state).
 std::optional<std::string> ParseGameLine(std::string_view line, TArchiveGame& game);
