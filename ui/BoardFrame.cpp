@@ -453,7 +453,8 @@ void TBoardDrawer::AnimateMove(int square) {
   PlayTimer->start();
 }
 
-void TBoardDrawer::PlayTimerTimer() {
+template <typename TShow>
+void TBoardDrawer::AdvanceCells(QTimer* timer, TShow show) {
   QRect changed[MaxCells];
   int changedCount = 0;
   bool active = false;
@@ -463,7 +464,7 @@ void TBoardDrawer::PlayTimerTimer() {
     TShownCell& shown = Shown[square];
     shown = TShownCell{};
     shown.List = shown.ShadowList = cell.List;
-    shown.Frame = shown.ShadowFrame = cell.Counter < 0 ? 0 : cell.Counter;
+    show(cell, shown);
     changed[changedCount++] = CellReach(square);
     if (++cell.Counter >= AnimationFrames) {
       cell.Counter = 0;
@@ -477,9 +478,15 @@ void TBoardDrawer::PlayTimerTimer() {
     BoardImage->Changed(changed[i]);
   }
   if (!active) {
-    PlayTimer->stop();
+    timer->stop();
     Animating = false;
   }
+}
+
+void TBoardDrawer::PlayTimerTimer() {
+  AdvanceCells(PlayTimer, [](const TCellState& cell, TShownCell& shown) {
+    shown.Frame = shown.ShadowFrame = cell.Counter < 0 ? 0 : cell.Counter;
+  });
 }
 
 void TBoardDrawer::PreviewFlips(int square) {
@@ -501,34 +508,13 @@ void TBoardDrawer::PreviewFlips(int square) {
 }
 
 void TBoardDrawer::WhoChangeTimerTimer() {
-  QRect changed[MaxCells];
-  int changedCount = 0;
-  bool active = false;
-  for (int square = 0; square < MaxCells; ++square) {
-    TCellState& cell = Cells[square];
-    if (!cell.Active || !cell.List) continue;
+  // The flips to come tremble in place by a few random pixels.
+  AdvanceCells(WhoChangeTimer, [this](const TCellState&, TShownCell& shown) {
     const int r1 = static_cast<int>(Random.bounded(4)), r2 = static_cast<int>(Random.bounded(4));
     const int r3 = static_cast<int>(Random.bounded(4)), r4 = static_cast<int>(Random.bounded(4));
-    TShownCell& shown = Shown[square];
-    shown = TShownCell{};
-    shown.List = shown.ShadowList = cell.List;
     shown.Dx = r3 - r4;
     shown.Dy = r1 - r2;
-    changed[changedCount++] = CellReach(square);
-    if (++cell.Counter >= AnimationFrames) {
-      cell.Counter = 0;
-      cell.Active = false;
-    }
-    active = active || cell.Active;
-  }
-  for (int i = 0; i < changedCount; ++i) {
-    Compose(changed[i]);
-    BoardImage->Changed(changed[i]);
-  }
-  if (!active) {
-    WhoChangeTimer->stop();
-    Animating = false;
-  }
+  });
 }
 
 bool TBoardDrawer::GameFits() const {

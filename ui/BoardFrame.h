@@ -153,6 +153,10 @@ class TBoardDrawer final : public QWidget {
   void DrawImage(const QImage& image, QPoint at, const QRect& clip);
   void DrawShadow(const QImage& image, QPoint at, const QRect& clip);
   void StopAnimations();
+  // One tick of an animation: `show` sets what each running cell shows now; the changed areas
+  // are composed once all of Shown is set, and `timer` stops when no cell runs any more.
+  template <typename TShow>
+  void AdvanceCells(QTimer* timer, TShow show);
   // The game is drawn only on the board it is played on.
   bool GameFits() const;
   // The side to move's move on `square` with its flips; false when it is not a legal move.
