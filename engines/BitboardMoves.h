@@ -56,12 +56,11 @@ constexpr TFlipKeyTable MakeFlipKeys() {
 
 inline constexpr TFlipKeyTable FlipKeys = MakeFlipKeys();
 
-// One direction out of a square. Bit[i] is the square i + 1 steps away; Run[g] the first g of
-// them; KeyLo[g] and KeyHi[g] the hash change of turning those g discs over.
+// One direction out of a square: Mask holds its squares up to the edge; KeyLo[g] and KeyHi[g]
+// are the hash change of turning the first g of them over.
 struct TRay {
   int Length = 0;  // squares between the origin and the edge
-  uint64_t Bit[7] = {};
-  uint64_t Run[7] = {};
+  uint64_t Mask = 0;
   uint32_t KeyLo[7] = {};
   uint32_t KeyHi[7] = {};
 };
@@ -75,16 +74,13 @@ constexpr TSquareRays MakeRays(int square) {
   if (!IsSquare(square)) return rays;
   for (int d = 0; d < 8; ++d) {
     TRay& ray = rays.Ray[d];
-    uint64_t run = 0;
     uint32_t lo = 0, hi = 0;
     for (int cell = square + Steps[d]; IsSquare(cell); cell += Steps[d]) {
-      ray.Bit[ray.Length] = BitMask(cell);
+      ray.Mask |= BitMask(cell);
       ++ray.Length;
       if (ray.Length < 7) {
-        run |= BitMask(cell);
         lo ^= FlipKeys.Word[0][cell];
         hi ^= FlipKeys.Word[1][cell];
-        ray.Run[ray.Length] = run;
         ray.KeyLo[ray.Length] = lo;
         ray.KeyHi[ray.Length] = hi;
       }
@@ -140,7 +136,7 @@ template <int Square, int Dir>
   if constexpr (ray.Length < 2) {
     return 0;
   } else {
-    constexpr uint64_t mask = ray.Run[ray.Length - 1] | ray.Bit[ray.Length - 1];
+    constexpr uint64_t mask = ray.Mask;
     const uint64_t stops = ~gegner & mask;
     if constexpr (Steps[Dir] > 0) {
       const uint64_t first = stops & (0 - stops);
