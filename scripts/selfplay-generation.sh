@@ -16,17 +16,21 @@
 #   WORK_DIR  games, fits and match results (default /tmp/morvane-selfplay); generation k's data
 #             folder is WORK_DIR/EVAL/genK (its .coe in WORK_DIR/EVAL/genK/EVAL/)
 # Environment: LEVEL of the self-play games (default 4/14), LAMBDA of the correction fits
-# (default 10000 for Bot10x10, 3000 for Bot8x8Oct), ZERO_GAMES and ZERO_LAMBDA of generation
-# 0's self-play fit (2000, 200),
-# MATCH_GAMES (200), BOT8X8 the data folder holding Bot8x8/Bot8x8.coe (default build/data).
+# (default 10000 for Bot10x10, 3000 for Bot8x8Oct), LOW_GAMES and LOW_LEVEL (12000, 2/14; games
+# seeded 2000 + k), RELABEL and RELABEL_WEIGHT of the searches (2/14, 1; RELABEL= turns them
+# off; generations 1-3 were made with LOW_GAMES=0 RELABEL=), ZERO_GAMES and ZERO_LAMBDA of
+# generation 0's self-play fit (2000, 200),
+# MATCH_GAMES (1000), BOT8X8 the data folder holding Bot8x8/Bot8x8.coe (default build/data).
 set -euo pipefail
 cli="$1" eval="$2" gen="$3" games="${4:-6000}" work="${5:-/tmp/morvane-selfplay}"
 # The pull of the correction fits, chosen by matches of fits with 1000, 3000 and 10000 on
 # generation 1 games (TRAINING.md).
 defaultLambda=10000
 [ "$eval" = Bot8x8Oct ] && defaultLambda=3000
-level="${LEVEL:-4/14}" lambda="${LAMBDA:-$defaultLambda}" matchGames="${MATCH_GAMES:-200}"
+level="${LEVEL:-4/14}" lambda="${LAMBDA:-$defaultLambda}" matchGames="${MATCH_GAMES:-1000}"
 zeroGames="${ZERO_GAMES:-2000}" zeroLambda="${ZERO_LAMBDA:-200}"
+lowGames="${LOW_GAMES:-12000}" lowLevel="${LOW_LEVEL:-2/14}"
+relabel="${RELABEL-2/14}" relabelWeight="${RELABEL_WEIGHT:-1}"
 bot8x8="${BOT8X8:-$(dirname "$0")/../build/data}"
 dir="$work/$eval"
 mkdir -p "$dir"
@@ -87,13 +91,23 @@ current="$dir/gen$gen"
 say "games ($games at level $level from $previous)"
 "$cli" selfplay-games --eval "$eval" --data "$previous" --games "$games" --level "$level" \
   --seed $((1000 + gen)) --min-random 2 --max-random 30 --out "$dir/games-gen$gen.bin" | tail -1
+gameFiles=("$dir/games-gen$gen.bin")
+if [ "$lowGames" -gt 0 ]; then
+  say "games ($lowGames at level $lowLevel from $previous)"
+  "$cli" selfplay-games --eval "$eval" --data "$previous" --games "$lowGames" --level "$lowLevel" \
+    --seed $((2000 + gen)) --min-random 2 --max-random 30 --out "$dir/games-gen$gen-low.bin" |
+    tail -1
+  gameFiles+=("$dir/games-gen$gen-low.bin")
+fi
+relabelOptions=()
+[ -n "$relabel" ] && relabelOptions=(--relabel-level "$relabel" --relabel-weight "$relabelWeight")
 if [ ! -f "$current/fitted" ]; then
   say "fit"
   compare="$previous"
   for ((k = gen - 2; k >= 0; --k)); do compare="$compare,$dir/gen$k"; done
   "$cli" fit-selfplay --eval "$eval" --out "$current" --prior "$previous" --lambda "$lambda" \
     --checkpoint "$dir/fit-gen$gen.checkpoint" --compare "$compare,$dir/zero" \
-    "$dir/games-gen$gen.bin" | grep -v iteration | tee "$dir/fit-gen$gen.log"
+    "${relabelOptions[@]}" "${gameFiles[@]}" | grep -v iteration | tee "$dir/fit-gen$gen.log"
   touch "$current/fitted"
 fi
 match "gen$gen-gen$((gen - 1))" "$current" "$previous"

@@ -331,6 +331,109 @@ TEST(SelfPlayFit, ACorrectionAddsToItsPriorAndFitsItsLabels) {
   }
 }
 
+// Relabelling by search: every trained position without an exact label is kept with its game
+// label and prior; a stage's relabelling gives exactly its positions the weighted mix of the
+// search value and the game label, less the prior, and leaves every other row alone. The search
+// value at one ply is the engine's reported score: the best child's negated evaluation blended
+// with the position's own, 0.6 to 0.4, as iterative deepening evens out odd and even depths.
+TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
+  const std::string name = "Bot10x10";
+  TTempFolder folder("selfplay-relabel");
+  {
+    auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
+    std::mt19937 rng(43);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (auto& pattern : evaluation->Patterns)
+      for (auto& stage : pattern->Coefficients)
+        for (float& coefficient : stage) coefficient = value(rng);
+    WriteCoefficients(*evaluation, {}, evaluation->FilePath(".coe"));
+  }
+  auto engine = CreateEngineFor(name, 12, nullptr, folder.Path);
+  const auto evaluate = [&](const TReferenceBoard& board) {
+    int8_t image[MaxCells];
+    ImageOf(board, image);
+    engine->SetPosition(image, board.ToMove);
+    return engine->Evaluate() / 1e6;
+  };
+
+  std::mt19937 rng(47);
+  std::vector<TSelfPlayGame> games;
+  {
+    TGameFileWriter writer(folder.Path / "games.bin", TWideKind::Board10x10);
+    for (int i = 0; i < 12; ++i) {
+      games.push_back(RandomReferenceGame(TWideKind::Board10x10, rng));
+      games.back().OpeningLength = static_cast<uint8_t>(3 + i);
+      games.back().HandoverEmpties = 12;
+      games.back().HandoverBlackScore = static_cast<int8_t>(i - 6);
+      writer.Append(games.back());
+    }
+  }
+  auto evaluation = CreateEvaluation(name, nullptr, folder.Path / "out", /*loadFiles=*/false);
+  const TFeatureLayout layout(*evaluation, 100);
+  const auto prior = [&](const TWideBoard& board) {
+    engine->SetPosition(board.Image(), board.Side());
+    return engine->Evaluate() / 1e6;
+  };
+  TSelfPlaySet set = BuildSelfPlaySet(
+      layout, {folder.Path / "games.bin"}, 12, [](const std::string&) {}, prior, true);
+
+  // The expected searchable positions, replayed on the reference board.
+  std::vector<TReferenceBoard> boards;
+  std::vector<int> gameLabels;
+  for (const TSelfPlayGame& game : games) {
+    TReferenceBoard reference = ReferenceOf(TWideKind::Board10x10);
+    for (size_t ply = 0; ply < game.Moves.size(); ++ply) {
+      if (!reference.HasMove()) reference.Pass();
+      if (!IsHeldOutGame(game) && static_cast<int>(ply) >= game.OpeningLength &&
+          reference.Count(reference::Empty) > 12) {
+        boards.push_back(reference);
+        gameLabels.push_back(game.HandoverBlackScore * reference.ToMove);
+      }
+      reference.Play(SquareOfCell(game.Moves[ply]));
+    }
+  }
+  ASSERT_EQ(set.Searchable.size(), boards.size());
+  ASSERT_GT(boards.size(), 100u);
+  for (size_t i = 0; i < boards.size(); ++i) {
+    const TSearchablePosition& position = set.Searchable[i];
+    EXPECT_EQ(position.GameLabel, gameLabels[i]);
+    EXPECT_NEAR(position.Prior, evaluate(boards[i]), 1e-4);
+    EXPECT_NEAR(set.Rows.Labels[position.Row], gameLabels[i] - position.Prior, 1e-4);
+    EXPECT_EQ(set.Rows.Empties[position.Row], boards[i].Count(reference::Empty));
+  }
+
+  const int stage = 1;
+  const std::vector<float> before = set.Rows.Labels;
+  TFixedSearchInfo onePly;
+  onePly.Depth = 1;
+  int64_t inStage = 0;
+  for (const TSearchablePosition& position : set.Searchable)
+    inStage += layout.StageOf(100 - set.Rows.Empties[position.Row]) == stage;
+  ASSERT_GT(inStage, 0);
+  EXPECT_EQ(RelabelStage(*engine, onePly, 0.75, stage, layout, set), inStage);
+  std::vector<bool> relabelled(before.size(), false);
+  for (size_t i = 0; i < boards.size(); ++i) {
+    const TSearchablePosition& position = set.Searchable[i];
+    if (layout.StageOf(100 - set.Rows.Empties[position.Row]) != stage) continue;
+    relabelled[position.Row] = true;
+    double best = -1e9;
+    for (const auto square : boards[i].Moves()) {
+      TReferenceBoard child = boards[i];
+      child.Play(square);
+      best = std::max(best, -evaluate(child));
+    }
+    EXPECT_NEAR(set.Rows.Labels[position.Row],
+                0.75 * (0.6 * best + 0.4 * evaluate(boards[i])) + 0.25 * gameLabels[i] -
+                    position.Prior,
+                1e-3)
+        << "position " << i;
+  }
+  for (size_t row = 0; row < before.size(); ++row) {
+    if (relabelled[row]) continue;
+    EXPECT_EQ(set.Rows.Labels[row], before[row]) << "row " << row;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, SelfPlayBoards,
                          ::testing::Values(TWideKind::Board10x10, TWideKind::Octagon));
 

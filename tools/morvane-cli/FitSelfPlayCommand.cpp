@@ -21,13 +21,13 @@ namespace {
 const char* const FitSelfPlayUsage =
     "usage: fit-selfplay --eval Bot10x10|Bot8x8Oct --out DATA_DIR [--iterations N] [--lambda L]\n"
     "             [--blend W] [--measure-empties E] [--compare DIR,DIR...] [--checkpoint FILE]\n"
-    "             [--prior DATA_DIR] GAME_FILE...";
+    "             [--prior DATA_DIR] [--relabel-level D/E] [--relabel-weight W] GAME_FILE...";
 
 }  // namespace
 
 int RunFitSelfPlay(const TArguments& arguments) {
   arguments.Allow({"eval", "out", "iterations", "lambda", "blend", "measure-empties", "compare",
-                   "checkpoint", "prior"});
+                   "checkpoint", "prior", "relabel-level", "relabel-weight"});
   const TWideSetup setup = WideSetup(arguments, FitSelfPlayUsage);
   const auto out = arguments.Option("out");
   if (!out || arguments.Positional().empty()) throw TUsageError(FitSelfPlayUsage);
@@ -39,6 +39,11 @@ int RunFitSelfPlay(const TArguments& arguments) {
   fitOptions.Progress = PrintLine;
   fitOptions.Checkpoint =
       arguments.OptionOr("checkpoint", (WorkFolder() / (setup.Name + "-selfplay.fit")).string());
+  const std::string relabelText = arguments.OptionOr("relabel-level", "");
+  const bool relabel = !relabelText.empty();
+  const TFixedSearchInfo relabelLevel =
+      relabel ? LevelOption(relabelText, "--relabel-level") : TFixedSearchInfo{};
+  const double relabelWeight = DoubleOption(arguments, "relabel-weight", 1.0, 0.0, 1.0);
 
   auto evaluation = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
   const training::TFeatureLayout layout(*evaluation,
@@ -59,7 +64,7 @@ int RunFitSelfPlay(const TArguments& arguments) {
   }
   training::TSelfPlaySet set = training::BuildSelfPlaySet(
       layout, files, measureEmpties, [](const std::string& line) { PrintLine("rejected " + line); },
-      prior);
+      prior, relabel);
   int64_t heldOut = 0;
   for (const uint8_t train : set.Rows.Train) heldOut += train == 0;
   PrintLine(Format("%lld games (%lld rejected), %zu positions (%lld held out, %lld exact labels)",
@@ -67,26 +72,44 @@ int RunFitSelfPlay(const TArguments& arguments) {
                    set.Rows.Empties.size(), static_cast<long long>(heldOut),
                    static_cast<long long>(set.ExactLabels)));
 
-  training::TPatternFit fit(layout, std::move(set.Rows), fitOptions);
-  if (fit.TrainingRows() == 0) throw std::runtime_error("no position to train on; nothing written");
-  PrintLine(Format("%lld parameters, %lld training rows; fitting",
-                   static_cast<long long>(layout.ParameterCount()),
-                   static_cast<long long>(fit.TrainingRows())));
-  const std::vector<double> parameters = fit.Solve();
-  std::vector<float> bias = layout.Expand(parameters, *evaluation);
+  std::unique_ptr<TEvaluation> priorTables;
   if (!priorFolder.empty()) {
-    auto priorTables = CreateEvaluation(setup.Name, nullptr, priorFolder, /*loadFiles=*/false);
+    priorTables = CreateEvaluation(setup.Name, nullptr, priorFolder, /*loadFiles=*/false);
     priorTables->LoadCoefficients();
-    training::AddPrior(*priorTables, *evaluation, bias);
   }
   const std::filesystem::path target = evaluation->FilePath(".coe");
   std::filesystem::create_directories(target.parent_path());
-  // The tail holds Bias for 4 discs up to a full board.
-  training::WriteCoefficients(
-      *evaluation, std::span<const float>(bias.data() + 4, layout.PlayableSquares() - 3), target);
-  PrintLine(
-      Format("wrote %s (%.0f s)", target.string().c_str(),
-             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
+  // Each fit starts afresh from the rows as they stand; the checkpoint resumes only a fit of the
+  // same rows, so a rerun repeats the searches and then finds its fits done.
+  const auto fitAndWrite = [&] {
+    training::TPatternFit fit(layout, set.Rows, fitOptions);
+    if (fit.TrainingRows() == 0)
+      throw std::runtime_error("no position to train on; nothing written");
+    PrintLine(Format("%lld parameters, %lld training rows; fitting",
+                     static_cast<long long>(layout.ParameterCount()),
+                     static_cast<long long>(fit.TrainingRows())));
+    const std::vector<double> parameters = fit.Solve();
+    std::vector<float> bias = layout.Expand(parameters, *evaluation);
+    if (priorTables) training::AddPrior(*priorTables, *evaluation, bias);
+    // The tail holds Bias for 4 discs up to a full board.
+    training::WriteCoefficients(
+        *evaluation, std::span<const float>(bias.data() + 4, layout.PlayableSquares() - 3),
+        target);
+    PrintLine(
+        Format("wrote %s (%.0f s)", target.string().c_str(),
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
+  };
+  fitAndWrite();
+  // Late stages first: each stage's positions are searched with the tables just fitted, whose
+  // later stages already learned from searches (and, last of all, from exact values).
+  for (int stage = relabel ? layout.StageCount() - 1 : -1; stage >= 0; --stage) {
+    auto searcher = CreateEngineFor(setup.Name, 16, nullptr, *out);
+    const int64_t searched =
+        training::RelabelStage(*searcher, relabelLevel, relabelWeight, stage, layout, set);
+    PrintLine(Format("stage %d: %lld positions labelled by searches at %s", stage,
+                     static_cast<long long>(searched), relabelText.c_str()));
+    if (searched > 0) fitAndWrite();
+  }
 
   // Measured through the engine, which reads the file as the program does (with its stage
   // smoothing), not through the fit's own sum.

@@ -35,7 +35,8 @@ bool IsHeldOutGame(const TSelfPlayGame& game) {
 TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
                               const std::vector<std::filesystem::path>& files, int measureEmpties,
                               const std::function<void(const std::string&)>& report,
-                              const std::function<double(const TWideBoard&)>& prior) {
+                              const std::function<double(const TWideBoard&)>& prior,
+                              bool keepSearchable) {
   TSelfPlaySet set;
   const int instances = layout.InstanceCount();
   std::vector<uint16_t> classes(instances);
@@ -49,8 +50,17 @@ TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
         layout.Classes(board.Image(), board.Side(), classes.data());
         set.Rows.Features.insert(set.Rows.Features.end(), classes.begin(), classes.end());
         set.Rows.Empties.push_back(static_cast<uint8_t>(board.Empties()));
-        set.Rows.Labels.push_back(
-            static_cast<float>(prior ? label.Label - prior(board) : label.Label));
+        const float priorValue = prior ? static_cast<float>(prior(board)) : 0.0f;
+        if (keepSearchable && !heldOut && !label.Exact) {
+          TSearchablePosition position;
+          std::memcpy(position.Board, board.Image(), MaxCells);
+          position.Side = static_cast<int8_t>(board.Side());
+          position.GameLabel = static_cast<int8_t>(label.Label);
+          position.Row = static_cast<uint32_t>(set.Rows.Labels.size());
+          position.Prior = priorValue;
+          set.Searchable.push_back(position);
+        }
+        set.Rows.Labels.push_back(static_cast<float>(label.Label) - priorValue);
         set.Rows.Train.push_back(heldOut ? 0 : 1);
         set.ExactLabels += label.Exact;
         if (heldOut && label.Exact && board.Empties() == measureEmpties) {
@@ -70,6 +80,21 @@ TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
     }
   }
   return set;
+}
+
+int64_t RelabelStage(TOthelloPatternEngine& engine, const TFixedSearchInfo& level, double weight,
+                     int stage, const TFeatureLayout& layout, TSelfPlaySet& set) {
+  int64_t searched = 0;
+  for (const TSearchablePosition& position : set.Searchable) {
+    const int empties = set.Rows.Empties[position.Row];
+    if (layout.StageOf(layout.PlayableSquares() - empties) != stage) continue;
+    engine.SetPosition(position.Board, position.Side);
+    const double value = static_cast<double>(engine.SearchFixedLevel(level).Score) / DiscUnit;
+    set.Rows.Labels[position.Row] = static_cast<float>(
+        weight * value + (1 - weight) * position.GameLabel - position.Prior);
+    ++searched;
+  }
+  return searched;
 }
 
 void AddPrior(const TEvaluation& prior, TEvaluation& evaluation, std::vector<float>& bias) {

@@ -35,20 +35,40 @@ struct THeldOutPosition {
   int8_t Exact;
 };
 
+// A trained position whose label is the hand-over value or the game's result, kept so that a
+// search can label it again.
+struct TSearchablePosition {
+  int8_t Board[MaxCells];
+  int8_t Side;
+  int8_t GameLabel;  // discs for the side to move
+  uint32_t Row;      // its row in the fit
+  float Prior;       // the prior's evaluation, 0 without one
+};
+
 struct TSelfPlaySet {
   TFitRows Rows;
   std::vector<THeldOutPosition> ExactAt;  // held-out positions at MeasureEmpties with exact values
+  std::vector<TSearchablePosition> Searchable;  // filled when asked for
   int64_t Games = 0, Rejected = 0, ExactLabels = 0;
 };
 
 // The fit rows of every game of the files; held-out exact positions with `measureEmpties`
 // empties go to ExactAt. A game that does not replay goes to `report` and is skipped. With a
 // `prior` (an earlier evaluation, in discs for the side to move) the rows hold what remains of
-// each label after it, so that the fit learns a correction to that evaluation.
+// each label after it, so that the fit learns a correction to that evaluation. With
+// `keepSearchable` the trained positions without an exact label go to Searchable.
 TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
                               const std::vector<std::filesystem::path>& files, int measureEmpties,
                               const std::function<void(const std::string&)>& report,
-                              const std::function<double(const TWideBoard&)>& prior = {});
+                              const std::function<double(const TWideBoard&)>& prior = {},
+                              bool keepSearchable = false);
+
+// Labels the searchable positions of one stage again: `weight` times the engine's search value at
+// `level` plus the rest of the game label (less the prior, as the rows hold it). Late stages are
+// meant to be fitted first, so that these searches end in tables trained on better labels.
+// Returns the number of positions searched.
+int64_t RelabelStage(TOthelloPatternEngine& engine, const TFixedSearchInfo& level, double weight,
+                     int stage, const TFeatureLayout& layout, TSelfPlaySet& set);
 
 // Adds the tables and Bias terms (discs, 0..150) of `prior`, a loaded but not converted
 // evaluation of the same set-up, to those of `evaluation` and `bias`.
