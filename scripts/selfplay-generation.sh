@@ -16,7 +16,7 @@
 #   WORK_DIR  games, fits and match results (default /tmp/morvane-selfplay); generation k's data
 #             folder is WORK_DIR/EVAL/genK (its .coe in WORK_DIR/EVAL/genK/EVAL/)
 # Environment: LEVEL of the self-play games (default 4/14), LAMBDA of the correction fits
-# (default 10000 for Bot10x10, 3000 for Bot8x8Oct), LOW_GAMES and LOW_LEVEL (12000, 2/14; games
+# (default 3000; generations 1-4 of Bot10x10 were made with 10000), LOW_GAMES and LOW_LEVEL (12000, 2/14; games
 # seeded 2000 + k), RELABEL and RELABEL_WEIGHT of the searches (2/14, 1; RELABEL= turns them
 # off; generations 1-3 were made with LOW_GAMES=0 RELABEL=), ZERO_GAMES and ZERO_LAMBDA of
 # generation 0's self-play fit (2000, 200),
@@ -24,10 +24,8 @@
 set -euo pipefail
 cli="$1" eval="$2" gen="$3" games="${4:-6000}" work="${5:-/tmp/morvane-selfplay}"
 # The pull of the correction fits, chosen by matches of fits with 1000, 3000 and 10000 on
-# generation 1 games (TRAINING.md).
-defaultLambda=10000
-[ "$eval" = Bot8x8Oct ] && defaultLambda=3000
-level="${LEVEL:-4/14}" lambda="${LAMBDA:-$defaultLambda}" matchGames="${MATCH_GAMES:-1000}"
+# generation 1 and generation 4 games (TRAINING.md).
+level="${LEVEL:-4/14}" lambda="${LAMBDA:-3000}" matchGames="${MATCH_GAMES:-1000}"
 zeroGames="${ZERO_GAMES:-2000}" zeroLambda="${ZERO_LAMBDA:-200}"
 lowGames="${LOW_GAMES:-12000}" lowLevel="${LOW_LEVEL:-2/14}"
 relabel="${RELABEL-2/14}" relabelWeight="${RELABEL_WEIGHT:-1}"

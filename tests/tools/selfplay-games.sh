@@ -1,7 +1,7 @@
 #!/bin/bash
 # The self-play training commands end to end on tiny runs: selfplay-games writes and resumes its
 # game file (a cut-off last record is dropped and played again), fit-selfplay fits the games and
-# writes a .coe the engine loads, transfer-coe carries the 8 x 8 tables over, match plays paired
+# writes a .coe the engine loads, relabels stage by stage from the last, transfer-coe carries the 8 x 8 tables over, match plays paired
 # games on the 10-wide boards, probe-stats measures on their own boards.
 set -u
 cli="$1"
@@ -31,6 +31,19 @@ for eval in Bot10x10 Bot8x8Oct; do
   grep -q "20 games (0 rejected)" "$dir/fit.out" || fail "fit-selfplay did not read 20 games"
   grep -q "held-out error at 12 empties" "$dir/fit.out" || fail "no held-out error"
   [ -f "$dir/fit/$eval/$eval.coe" ] || fail "no .coe written for $eval"
+  # A correction with searches for labels: every stage, from the last to the first.
+  "$cli" fit-selfplay --eval $eval --out "$dir/refit" --iterations 5 --prior "$dir/fit" \
+    --relabel-level 1/4 --relabel-weight 0.5 --checkpoint "$dir/$eval.refit" "$dir/$eval.bin" \
+    > "$dir/refit.out" || fail "fit-selfplay --relabel-level $eval"
+  stages=$(sed -n 's/^.*stage \([0-9]*\): [0-9]* positions labelled by searches at 1\/4$/\1/p' \
+    "$dir/refit.out" | tr '\n' ' ')
+  case "$stages" in
+    "4 3 2 1 0 " | "7 6 5 4 3 2 1 0 ") ;;
+    *) fail "relabelled stages of $eval: '$stages'" ;;
+  esac
+  [ -f "$dir/refit/$eval/$eval.coe" ] || fail "no relabelled .coe written for $eval"
+  "$cli" fit-selfplay --eval $eval --out "$dir/refit" --relabel-level 2 "$dir/$eval.bin" \
+    > /dev/null 2>&1 && fail "a relabel level without its exact empties was taken"
 
   "$cli" transfer-coe --eval $eval --from "$dir/zero8" --out "$dir/transfer" > /dev/null ||
     fail "transfer-coe $eval"
