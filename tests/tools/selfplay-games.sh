@@ -1,8 +1,9 @@
 #!/bin/bash
 # The self-play training commands end to end on tiny runs: selfplay-games writes and resumes its
-# game file (a cut-off last record is dropped and played again), fit-selfplay fits the games and
-# writes a .coe the engine loads, relabels stage by stage from the last, transfer-coe carries the 8 x 8 tables over, match plays paired
-# games on the 10-wide boards, probe-stats measures on their own boards.
+# game file (a cut-off last record is dropped and played again), fit-selfplay fits the games,
+# writes a .coe the engine loads and relabels by searches stage by stage from the last,
+# transfer-coe carries the 8 x 8 tables over, match plays paired games on the 10-wide boards,
+# probe-stats measures on their own boards.
 set -u
 cli="$1"
 dir=$(mktemp -d)
