@@ -57,6 +57,14 @@ inline std::unique_ptr<TEvaluation> SharedEvaluation(const std::string& name) {
   return CreateEvaluation(name, nullptr, folder.Path, true);
 }
 
+// Every table entry of every stage drawn uniformly from [-limit, limit].
+inline void FillTablesRandomly(TEvaluation& evaluation, std::mt19937& rng, float limit) {
+  std::uniform_real_distribution<float> value(-limit, limit);
+  for (auto& pattern : evaluation.Patterns)
+    for (auto& stage : pattern->Coefficients)
+      for (float& coefficient : stage) coefficient = value(rng);
+}
+
 // The octagon engine proper lives elsewhere; this one only blocks the cut corners.
 class TOctagonTestEngine final : public TOthelloPatternEngine {
  public:

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "evaluation/EvaluationSetups.h"
+#include "evaluation/EvaluationTestSupport.h"
 #include "training/CoefficientTransfer.h"
 
 namespace morvane::training {
@@ -29,10 +30,7 @@ class Transfer : public ::testing::Test {
   void SetUp() override {
     source = CreateEvaluation("Bot8x8", nullptr, {}, /*loadFiles=*/false);
     std::mt19937 rng(8);
-    std::uniform_real_distribution<float> value(-3.0f, 3.0f);
-    for (auto& pattern : source->Patterns)
-      for (auto& stage : pattern->Coefficients)
-        for (float& coefficient : stage) coefficient = value(rng);
+    testing_support::FillTablesRandomly(*source, rng, 3.0f);
     for (int discs = 4; discs <= 64; ++discs) source->Bias[discs] = 1000 * discs;
   }
   std::unique_ptr<TEvaluation> source;

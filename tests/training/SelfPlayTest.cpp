@@ -164,10 +164,7 @@ TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
   TTempFolder folder("selfplay-engine");
   auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
   std::mt19937 rng(3);
-  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-  for (auto& pattern : evaluation->Patterns)
-    for (auto& stage : pattern->Coefficients)
-      for (float& coefficient : stage) coefficient = value(rng);
+  testing_support::FillTablesRandomly(*evaluation, rng, 1.0f);
   WriteCoefficients(*evaluation, {}, evaluation->FilePath(".coe"));
   auto engine = CreateEngineFor(name, 14, nullptr, folder.Path);
 
@@ -266,9 +263,7 @@ TEST(SelfPlayFit, ACorrectionAddsToItsPriorAndFitsItsLabels) {
   std::uniform_real_distribution<float> value(-1.0f, 1.0f);
   {
     auto prior = CreateEvaluation(name, nullptr, priorFolder, /*loadFiles=*/false);
-    for (auto& pattern : prior->Patterns)
-      for (auto& stage : pattern->Coefficients)
-        for (float& coefficient : stage) coefficient = value(rng);
+    testing_support::FillTablesRandomly(*prior, rng, 1.0f);
     std::vector<float> bias(85);
     for (float& b : bias) b = value(rng);
     std::filesystem::create_directories(prior->FilePath(".coe").parent_path());
@@ -342,10 +337,7 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
   {
     auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
     std::mt19937 rng(43);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (auto& pattern : evaluation->Patterns)
-      for (auto& stage : pattern->Coefficients)
-        for (float& coefficient : stage) coefficient = value(rng);
+    testing_support::FillTablesRandomly(*evaluation, rng, 1.0f);
     WriteCoefficients(*evaluation, {}, evaluation->FilePath(".coe"));
   }
   auto engine = CreateEngineFor(name, 12, nullptr, folder.Path);

@@ -26,10 +26,8 @@ TEST_P(CoefficientRoundTrip, TheReaderLoadsExactlyWhatWasWritten) {
   TTempFolder folder("coe-roundtrip");
   auto written = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
   std::mt19937 rng(99);
+  testing_support::FillTablesRandomly(*written, rng, 4.0f);
   std::uniform_real_distribution<float> value(-4.0f, 4.0f);
-  for (auto& pattern : written->Patterns)
-    for (auto& stage : pattern->Coefficients)
-      for (float& coefficient : stage) coefficient = value(rng);
   std::vector<float> bias(61);
   for (float& b : bias) b = value(rng);
   // Ties of the conversion: 0.5e-6 disc rounds to even.
