@@ -426,6 +426,41 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
   }
 }
 
+// The relabelling refits rows whose labels changed while the positions stayed: a checkpoint of
+// the earlier fit must not be taken for the new one, whichever rows changed.
+TEST(SelfPlayFit, ACheckpointIsNotResumedOnceALabelChanged) {
+  TTempFolder folder("selfplay-checkpoint");
+  auto evaluation = CreateEvaluation("Bot10x10", nullptr, folder.Path, /*loadFiles=*/false);
+  const TFeatureLayout layout(*evaluation, 100);
+  std::mt19937 rng(53);
+  TFitRows rows;
+  std::vector<uint16_t> classes(layout.InstanceCount());
+  for (int i = 0; i < 120; ++i) {
+    const int empties = 10 + i % 80;
+    const TReferenceBoard board =
+        reference::RandomPosition(ReferenceOf(TWideKind::Board10x10), empties, rng);
+    int8_t image[MaxCells];
+    ImageOf(board, image);
+    layout.Classes(image, board.ToMove, classes.data());
+    rows.Features.insert(rows.Features.end(), classes.begin(), classes.end());
+    rows.Empties.push_back(static_cast<uint8_t>(empties));
+    rows.Labels.push_back(static_cast<float>(static_cast<int>(rng() % 41) - 20));
+    rows.Train.push_back(1);
+  }
+  TFitOptions options;
+  options.Iterations = 40;
+  options.Checkpoint = folder.Path / "fit.checkpoint";
+  const std::vector<double> first = TPatternFit(layout, rows, options).Solve();
+  rows.Labels[1] += 30;  // a row the data's sampled fingerprint used to skip
+  const TPatternFit refit(layout, rows, options);
+  const std::vector<double> resumed = TPatternFit(layout, rows, options).Solve();
+  options.Checkpoint.clear();
+  const std::vector<double> fresh = TPatternFit(layout, rows, options).Solve();
+  EXPECT_GT(refit.Predict(resumed, 1), refit.Predict(first, 1) + 1);
+  ASSERT_EQ(resumed.size(), fresh.size());
+  for (size_t i = 0; i < fresh.size(); ++i) ASSERT_NEAR(resumed[i], fresh[i], 1e-9) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, SelfPlayBoards,
                          ::testing::Values(TWideKind::Board10x10, TWideKind::Octagon));
 

@@ -66,10 +66,12 @@ TPatternFit::TPatternFit(const TFeatureLayout& layout, TFitRows rows, TFitOption
   if (Features.size() != count * InstanceCount || Labels.size() != count || Train.size() != count)
     throw std::invalid_argument("fit rows of unequal lengths");
   DataHash = Mix(count, static_cast<uint64_t>(layout.ParameterCount()));
-  for (size_t i = 0; i < count; i += 97) {
+  // Every label counts: a relabelled fit changes labels, not positions, and may change few.
+  for (size_t i = 0; i < count; ++i) {
     uint64_t features = 0;
-    for (int k = 0; k < InstanceCount; ++k)
-      features = Mix(features, Features[i * InstanceCount + k]);
+    if (i % 97 == 0)
+      for (int k = 0; k < InstanceCount; ++k)
+        features = Mix(features, Features[i * InstanceCount + k]);
     DataHash = Mix(Mix(Mix(DataHash, features), std::bit_cast<uint32_t>(Labels[i])), Train[i]);
   }
   Prepare();
