@@ -83,7 +83,8 @@ int RunMatch(const TArguments& arguments) {
     diffs.push_back(diff);
     log << game + 1 << ' ' << diff << '\n' << std::flush;
     std::printf("game %d: A (%s %s) plays %s, A %+d  %s\n", game + 1, evalA->c_str(),
-                levelA->c_str(), aBlack ? "black" : "white", diff, training::MovesText(played.Moves).c_str());
+                levelA->c_str(), aBlack ? "black" : "white", diff,
+                training::MovesText(played.Moves).c_str());
     std::fflush(stdout);
   }
   const training::TMatchSummary summary = training::Summarise(diffs);
