@@ -1,6 +1,6 @@
 #include "engine/BoardKind.h"
 
-#include "engine/OthelloEngine.h"
+#include "engine/Cells.h"
 
 namespace morvane {
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "engine/Cells.h"
 #include "engine/HashTable.h"
 #include "engine/SearchInfo.h"
 
@@ -15,19 +16,6 @@ namespace morvane {
 
 class TEvaluation;
 class TStatusBar;
-
-constexpr int MaxCells = 151;  // room for the largest bordered board (12 x 12 = 144 cells)
-constexpr int PassMove = 1;    // a border square that never holds a disc
-
-constexpr int8_t EmptyCell = 0;
-constexpr int8_t BlackCell = 1;
-constexpr int8_t WhiteCell = -1;
-constexpr int8_t OutsideCell = 2;
-
-// A move flips at most 8 discs along each of the four lines through its square.
-constexpr int MaxFlips = 32;
-// No position of the largest board has more legal moves than empty squares (100 - 4).
-constexpr int MaxMoves = 96;
 
 // One entry of a move list. Flips are recorded direction by direction (north-west, north-east,
 // north, west, south-east, south-west, south, east), nearest first.
@@ -47,13 +35,6 @@ struct MoveRecord {
 
 // A move list: record 0 is the head whose Next is the first legal move.
 using TMoveList = MoveRecord[MaxMoves + 1];
-
-// A side-to-move byte followed by the board cells, exchanged between engine, game record, book
-// and window.
-struct PositionImage {
-  int8_t SideToMove;
-  int8_t Board[MaxCells];
-};
 
 // A node of the doubly linked list of empty squares. Removing a node keeps its own links, so
 // that putting it back is two writes; removals and insertions are strictly last-in first-out.

@@ -32,24 +32,10 @@ class TGenericOctagonEngine final : public TOthelloPatternEngine {
 
 }  // namespace
 
-std::string EvaluationNameOf(TMenuBoard board) {
-  switch (board) {
-    case TMenuBoard::Pellin:
-      return "Pellin";
-    case TMenuBoard::Tovrel:
-      return "Tovrel";
-    case TMenuBoard::Board10x10:
-      return "Bot10x10";
-    case TMenuBoard::Octagon:
-      return "Bot8x8Oct";
-  }
-  throw std::invalid_argument("unknown board kind");
-}
-
-std::unique_ptr<TOthelloPatternEngine> CreateEngine(TMenuBoard board, double hashSizeBits,
+std::unique_ptr<TOthelloPatternEngine> CreateEngine(const TBoardEntry& board, double hashSizeBits,
                                                     TProgressBar* progressBar,
                                                     const std::filesystem::path& dataFolder) {
-  return CreateEngineFor(EvaluationNameOf(board), hashSizeBits, progressBar, dataFolder);
+  return CreateEngineFor(board.Evaluation, hashSizeBits, progressBar, dataFolder);
 }
 
 std::unique_ptr<TOthelloPatternEngine> CreateEngineFor(const std::string& name,

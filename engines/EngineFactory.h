@@ -6,21 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engine/Catalogue.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane {
 
 class TProgressBar;
 
-// The board menu's kinds: 8 "8 x 8 (Pellin)", 9 "8 x 8 (Tovrel)", 10 "10 x 10", 88 "Octagon".
-enum class TMenuBoard : int { Pellin = 8, Tovrel = 9, Board10x10 = 10, Octagon = 88 };
-
-// The evaluation name (coefficient folder) of a menu board.
-std::string EvaluationNameOf(TMenuBoard board);
-
-// The engine of a menu board with its evaluation read from `dataFolder` (empty: the working
+// The engine of a board type with its evaluation read from `dataFolder` (empty: the working
 // directory). Throws std::runtime_error with the file problem in plain words.
-std::unique_ptr<TOthelloPatternEngine> CreateEngine(TMenuBoard board, double hashSizeBits,
+std::unique_ptr<TOthelloPatternEngine> CreateEngine(const TBoardEntry& board, double hashSizeBits,
                                                     TProgressBar* progressBar,
                                                     const std::filesystem::path& dataFolder);
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "evaluation/Patterns.h"
 
 namespace morvane::fixed_layout {

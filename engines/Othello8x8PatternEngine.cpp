@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/Rays.h"
 #include "engine/Widgets.h"
 
 namespace morvane {
@@ -11,51 +12,6 @@ namespace morvane {
 namespace {
 
 constexpr int BoardSquares = 64;
-
-// ---- Board-image rays ----
-
-// Records the run closed in direction Step, nearest disc first. The border cells end every walk,
-// after at most six opponent discs on this board.
-template <int Step>
-inline int RecordRun(const int8_t* board, int square, int8_t own, int8_t opp, int32_t* flips) {
-  int p = square + Step;
-  if (board[p] != opp) return 0;
-  while (board[p + Step] == opp) p += Step;
-  if (board[p + Step] != own) return 0;
-  int count = 0;
-  for (int q = square + Step; q != p + Step; q += Step) flips[count++] = q;
-  return count;
-}
-
-template <int Step>
-inline int CountRun(const int8_t* board, int square, int8_t own, int8_t opp) {
-  int p = square + Step;
-  if (board[p] != opp) return 0;
-  while (board[p + Step] == opp) p += Step;
-  return board[p + Step] == own ? (p - square) / Step : 0;
-}
-
-template <int Step>
-inline bool ClosesRun(const int8_t* board, int square, int8_t own, int8_t opp) {
-  int p = square + Step;
-  if (board[p] != opp) return false;
-  while (board[p + Step] == opp) p += Step;
-  return board[p + Step] == own;
-}
-
-// Directions in the engine's order: east, south, south-west, south-east, west, north,
-// north-east, north-west.
-inline int RecordAllRuns(const int8_t* board, int square, int8_t own, int8_t opp, int32_t* flips) {
-  int count = RecordRun<1>(board, square, own, opp, flips);
-  count += RecordRun<10>(board, square, own, opp, flips + count);
-  count += RecordRun<9>(board, square, own, opp, flips + count);
-  count += RecordRun<11>(board, square, own, opp, flips + count);
-  count += RecordRun<-1>(board, square, own, opp, flips + count);
-  count += RecordRun<-10>(board, square, own, opp, flips + count);
-  count += RecordRun<-9>(board, square, own, opp, flips + count);
-  count += RecordRun<-11>(board, square, own, opp, flips + count);
-  return count;
-}
 
 // ---- Bitboard geometry ----
 
@@ -167,7 +123,9 @@ void TOthello8x8PatternEngine::BuildEmptyList() {
 
 int TOthello8x8PatternEngine::ProbeMove(int square, MoveRecord& record) {
   record.Square = square;
-  record.FlipCount = RecordAllRuns(Board, square, SideToMove, OpponentColour, record.Flips);
+  record.FlipCount =
+      rays::RecordFlips<10, rays::TFlipOrder::Table>(Board, square, SideToMove, OpponentColour,
+                                                     record.Flips);
   return record.FlipCount;
 }
 
@@ -196,19 +154,11 @@ int TOthello8x8PatternEngine::FlipInPlace(int square, MoveRecord& record) {
 }
 
 int TOthello8x8PatternEngine::CountFlips(int square) {
-  const int8_t own = SideToMove, opp = OpponentColour;
-  return CountRun<1>(Board, square, own, opp) + CountRun<10>(Board, square, own, opp) +
-         CountRun<9>(Board, square, own, opp) + CountRun<11>(Board, square, own, opp) +
-         CountRun<-1>(Board, square, own, opp) + CountRun<-10>(Board, square, own, opp) +
-         CountRun<-9>(Board, square, own, opp) + CountRun<-11>(Board, square, own, opp);
+  return rays::CountFlips<10>(Board, square, SideToMove, OpponentColour);
 }
 
 bool TOthello8x8PatternEngine::IsLegalMove(int square) {
-  const int8_t own = SideToMove, opp = OpponentColour;
-  return ClosesRun<1>(Board, square, own, opp) || ClosesRun<10>(Board, square, own, opp) ||
-         ClosesRun<9>(Board, square, own, opp) || ClosesRun<11>(Board, square, own, opp) ||
-         ClosesRun<-1>(Board, square, own, opp) || ClosesRun<-10>(Board, square, own, opp) ||
-         ClosesRun<-9>(Board, square, own, opp) || ClosesRun<-11>(Board, square, own, opp);
+  return rays::FlipsAny<10>(Board, square, SideToMove, OpponentColour);
 }
 
 void TOthello8x8PatternEngine::GenerateMoves(MoveRecord* list) {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engines/BitboardMoves.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane {
 

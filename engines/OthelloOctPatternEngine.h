@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engines/TenByTenGrid.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane {
 

@@ -7,48 +7,20 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/Rays.h"
 #include "engines/FixedPatternLayout.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane::grid10 {
 
 inline constexpr int Width = 12;
 
-// The steps of the generic ray scan (its Directions[8] down to Directions[1]): north-west,
-// north-east, north, west, south-east, south-west, south, east. Flips are recorded in this
-// order, nearest first, exactly as the generic scan records them.
-inline constexpr int RaySteps[8] = {-Width - 1, -Width + 1, -Width, -1,
-                                    Width + 1,  Width - 1,  Width,  1};
-
-// Ten squares on a line: a run that a disc of the mover can still close holds at most eight.
-inline constexpr int LongestRun = 8;
-
-template <int Step>
-inline int ScanRay(const int8_t* board, int square, int8_t own, int8_t opp, int32_t* flips) {
-  int p = square + Step;
-  if (board[p] != opp) return 0;
-  int run = 1;
-  p += Step;
-  while (run < LongestRun && board[p] == opp) {
-    ++run;
-    p += Step;
-  }
-  if (board[p] != own) return 0;
-  for (int k = 1; k <= run; ++k) flips[k - 1] = square + k * Step;
-  return run;
-}
-
-// Fills Square, Flips and FlipCount as the generic ProbeMove does; the board is not changed.
+// Fills Square, Flips and FlipCount as the generic ProbeMove does, in its direction order; the
+// board is not changed.
 inline int Probe(const int8_t* board, int square, int8_t own, int8_t opp, MoveRecord& record) {
-  const int count = [&]<int... D>(std::integer_sequence<int, D...>) {
-    int found = 0;
-    ((found += ScanRay<RaySteps[D]>(board, square, own, opp, record.Flips + found)), ...);
-    return found;
-  }
-  (std::make_integer_sequence<int, 8>{});
   record.Square = square;
-  record.FlipCount = count;
-  return count;
+  record.FlipCount = rays::RecordFlips<Width>(board, square, own, opp, record.Flips);
+  return record.FlipCount;
 }
 
 // ---- Leaf index updates ----

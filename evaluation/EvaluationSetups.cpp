@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "engine/Catalogue.h"
+
 namespace morvane {
 
 namespace {
@@ -256,19 +258,9 @@ T8x8OctEvaluation::T8x8OctEvaluation(TProgressBar* bar, std::filesystem::path da
 // ---------------------------------------------------------------------------------------------
 // By name
 
-std::string EvaluationNameList() {
-  std::string list;
-  for (const std::string_view name : EvaluationNames) {
-    if (!list.empty()) list += ", ";
-    list += name;
-  }
-  return list;
-}
-
 int EvaluationBoardSide(std::string_view name) {
-  if (name == "Bot8x8" || name == "Pellin" || name == "Tovrel") return 8;
-  if (name == "Bot10x10" || name == "Bot8x8Oct") return 10;
-  return 0;
+  const TEvaluationEntry* entry = FindEvaluation(name);
+  return entry ? BoardSideOf(entry->Kind) : 0;
 }
 
 namespace {

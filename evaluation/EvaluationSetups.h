@@ -57,13 +57,6 @@ class T8x8OctEvaluation final : public TEvaluation {
   static void AddPatterns(TEvaluation& evaluation);
 };
 
-// The file stems, which are also the names the command line and the trainer accept.
-inline constexpr std::array<std::string_view, 5> EvaluationNames = {"Bot8x8", "Pellin", "Tovrel",
-                                                                    "Bot10x10", "Bot8x8Oct"};
-
-// "Bot8x8, Pellin, Tovrel, Bot10x10, Bot8x8Oct", for messages.
-std::string EvaluationNameList();
-
 // Board side (8 or 10) of a set-up's patterns; 0 for an unknown name.
 int EvaluationBoardSide(std::string_view name);
 

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "engine/Rays.h"
 #include "engine/Widgets.h"
 #include "evaluation/Patterns.h"
 #include "game/GameInfo.h"
@@ -258,18 +259,17 @@ int TBook::CountEmpties(const TBookBoard& board) const {
 }
 
 namespace {
-// Whether a disc of `own` on `square` closes at least one line of opposing discs.
-bool Flips(const TBookBoard& board, const int32_t* directions, int square) {
-  const uint8_t own = board.Side;
-  const uint8_t opp = own == TBook::BookBlack ? TBook::BookWhite : TBook::BookBlack;
-  for (int d = 0; d < 8; ++d) {
-    int p = square + directions[d];
-    if (board.Cells[p] != opp) continue;
-    do p += directions[d];
-    while (board.Cells[p] == opp);
-    if (board.Cells[p] == own) return true;
-  }
-  return false;
+// The book's cells hold 255 for the second colour, which is the engine's -1 read as a signed
+// byte, so the engine's rules read them unchanged.
+const int8_t* SignedCells(const TBookBoard& board) {
+  return reinterpret_cast<const int8_t*>(board.Cells);
+}
+int8_t SignedSide(const TBookBoard& board) { return static_cast<int8_t>(board.Side); }
+
+// Whether a disc of the side to move on `square` closes at least one line of opposing discs.
+bool Flips(const TBookBoard& board, int width, int square) {
+  const int8_t own = SignedSide(board);
+  return rays::FlipsAny(width, SignedCells(board), square, own, static_cast<int8_t>(-own));
 }
 }  // namespace
 
@@ -277,7 +277,7 @@ int TBook::CountMoves(const TBookBoard& board) const {
   int count = 0;
   const int cells = Width * Width;
   for (int square = 0; square < cells; ++square)
-    if (board.Cells[square] == 0 && Flips(board, Directions, square)) ++count;
+    if (board.Cells[square] == 0 && Flips(board, Width, square)) ++count;
   return count;
 }
 
@@ -288,7 +288,7 @@ int TBook::CountMovesOrPass(const TBookBoard& board) const {
 
 bool TBook::IsLegalMove(const TBookBoard& board, int square) const {
   if (square == PassMove) return CountMoves(board) == 0;
-  return IsPlayable(square) && board.Cells[square] == 0 && Flips(board, Directions, square);
+  return IsPlayable(square) && board.Cells[square] == 0 && Flips(board, Width, square);
 }
 
 bool TBook::IsGameOver(const TBookBoard& board) const {
@@ -302,19 +302,11 @@ void TBook::MakeMove(TBookBoard& board, int square, TBookUndo& undo) const {
   undo.Square = square;
   undo.FlipCount = 0;
   if (square == PassMove) return;
-  const uint8_t own = board.Side;
-  const uint8_t opp = own == BookBlack ? BookWhite : BookBlack;
-  board.Cells[square] = own;
-  for (int d = 0; d < 8; ++d) {
-    const int step = Directions[d];
-    int p = square + step;
-    while (board.Cells[p] == opp) p += step;
-    if (board.Cells[p] != own) continue;
-    for (int q = square + step; q != p; q += step) {
-      board.Cells[q] = own;
-      undo.Flips[undo.FlipCount++] = q;
-    }
-  }
+  const int8_t own = SignedSide(board);
+  undo.FlipCount = rays::RecordFlips(Width, SignedCells(board), square, own,
+                                     static_cast<int8_t>(-own), undo.Flips);
+  board.Cells[square] = board.Side;
+  for (int i = 0; i < undo.FlipCount; ++i) board.Cells[undo.Flips[i]] = board.Side;
 }
 
 void TBook::UndoMove(TBookBoard& board, const TBookUndo& undo) const {

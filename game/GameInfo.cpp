@@ -161,4 +161,20 @@ void TGameInfo::LearnGame(TProgressBar* progressBar) {
   }
 }
 
+TBoardKind TGameInfo::Kind() const {
+  if (Engine->BoardSide == 8) return TBoardKind::Board8x8;
+  return Engine->BlockedCount > 0 ? TBoardKind::Octagon : TBoardKind::Board10x10;
+}
+
+TPosition TGameInfo::Position() const {
+  // The engine's board is a position of its kind by construction.
+  return *TPosition::FromImage(Kind(), Engine->CurrentPosition());
+}
+
+TGame TGameInfo::Record() const {
+  TGame game{TPosition(Kind())};
+  for (int ply = 1; ply <= MoveCount; ++ply) game.Play(Moves[ply].MoveSquare);
+  return game;
+}
+
 }  // namespace morvane

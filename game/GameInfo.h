@@ -7,7 +7,9 @@
 #include <cstdint>
 
 #include "engine/OthelloEngine.h"
+#include "engine/Position.h"
 #include "engine/SearchInfo.h"
+#include "game/Game.h"
 
 namespace morvane {
 
@@ -69,6 +71,13 @@ class TGameInfo {
   // Hands the finished game to the book. A failure to save is reported and the learned book
   // stays in memory.
   void LearnGame(TProgressBar* progressBar);
+
+  // The board kind of the engine's board.
+  TBoardKind Kind() const;
+  // The engine's current position as a value.
+  TPosition Position() const;
+  // The game so far as a value: the start position and the plies recorded.
+  TGame Record() const;
 
   int32_t BoardSide = 0;
   int64_t FirstClock = 0, SecondClock = 0;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "engine/BoardKind.h"
+#include "engine/Catalogue.h"
 #include "engine/Widgets.h"
 #include "game/GameInfo.h"
 
@@ -29,15 +30,11 @@ constexpr int Darken(int value) {
 }
 static_assert(Darken(255) == 128 && Darken(253) == 126 && Darken(2) == 1 && Darken(0) == 0);
 
+// The board's folder inside a skin; every board entry of a kind shares it.
 const char* BoardFolderOf(int kind) {
-  switch (kind) {
-    case 10:
-      return "Board10x10";
-    case 88:
-      return "Octagon";
-    default:
-      return "Board8x8";
-  }
+  for (const TBoardEntry& board : Boards)
+    if (static_cast<int>(board.Kind) == kind) return board.SkinFolder;
+  return StartBoard.SkinFolder;
 }
 
 // Turns the skin's pure white into transparency; every other pixel becomes opaque.

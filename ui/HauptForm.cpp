@@ -134,15 +134,12 @@ void TMainForm::FormCreate() {
   HashSizeBits = 16.0;
   Thinking = false;
   ResetStatusTexts();
-  BookBaseName = "Pellin_8x8";
-  LevelSuffix = "_Average";
-  Level = TFixedSearchInfo{};
-  Level.Depth = 2;
-  Level.ExactEmpties = 10;
-  Level.SelSolveCount = 0;
+  BookBaseName = StartBoard.BookStem;
+  LevelSuffix = StartLevel.Suffix;
+  Level = LevelInfo(StartLevel);
   TBusy busy(*this);
   // Pellin first; a board whose files fail leaves the others usable.
-  if (!BuildAnyBoard(8)) {
+  if (!BuildAnyBoard(static_cast<int>(StartBoard.Menu))) {
     Messages.ShowMessage(QStringLiteral("Morvane"),
                          QStringLiteral("No board type could be loaded, so Morvane cannot start."));
     SetMenusEnabled(false);
@@ -154,7 +151,7 @@ void TMainForm::FormCreate() {
 // Building a game
 
 bool TMainForm::CreateGame(int kind) {
-  const TBoardChoice* choice = BoardChoiceOf(kind);
+  const TBoardEntry* choice = FindBoard(static_cast<TMenuBoard>(kind));
   if (!choice) return false;
   TBusy busy(*this);
   BoardFrame->SetGame(nullptr);
@@ -173,7 +170,7 @@ bool TMainForm::CreateGame(int kind) {
   SetMenusEnabled(false);
   std::string fault;
   try {
-    Engine = CreateEngine(choice->Menu, HashSizeBits, LoadProgressBar, {});
+    Engine = CreateEngine(*choice, HashSizeBits, LoadProgressBar, {});
   } catch (const std::bad_alloc&) {
     fault =
         "There is not enough memory for it; a smaller table under Settings > Hash table "
@@ -190,8 +187,8 @@ bool TMainForm::CreateGame(int kind) {
   }
   Evaluation = Engine->Evaluation.get();
   Engine->SetStatusBars(StatStatusBar, StatStatusBar2);
-  BoardFrame->LoadBoard(choice->ViewKind, SkinName);
-  BoardKind = static_cast<uint8_t>(choice->ViewKind);
+  BoardFrame->LoadBoard(static_cast<int>(choice->Kind), SkinName);
+  BoardKind = static_cast<uint8_t>(choice->Kind);
   Game = std::make_unique<TGameInfo>();
   Game->SetEngine(Engine.get());
   Game->SetShowBestLine(ShowBestLine);
@@ -210,7 +207,7 @@ void TMainForm::LoadBook(int side, const std::string& name) {
 }
 
 bool TMainForm::BuildBoard(int kind) {
-  const TBoardChoice* choice = BoardChoiceOf(kind);
+  const TBoardEntry* choice = FindBoard(static_cast<TMenuBoard>(kind));
   QAction* item = choice ? Item(choice->Component) : nullptr;
   if (!item) return false;
   // The item stays enabled: files can be mended, and a table too large for the memory is no
@@ -221,16 +218,17 @@ bool TMainForm::BuildBoard(int kind) {
   }
   item->setChecked(true);
   CurrentBoardItem = item;
-  BookBaseName = choice->BaseName;
-  LoadBook(choice->Side, BookBaseName + LevelSuffix);
+  BookBaseName = choice->BookStem;
+  LoadBook(BoardSideOf(choice->Kind), BookBaseName + LevelSuffix);
   return true;
 }
 
 bool TMainForm::BuildAnyBoard(int preferredKind, int failedKind) {
   if (preferredKind != failedKind && BuildBoard(preferredKind)) return true;
-  for (const TBoardChoice& choice : BoardChoices)
-    if (choice.Kind != preferredKind && choice.Kind != failedKind && BuildBoard(choice.Kind))
-      return true;
+  for (const TBoardEntry& choice : Boards) {
+    const int kind = static_cast<int>(choice.Menu);
+    if (kind != preferredKind && kind != failedKind && BuildBoard(kind)) return true;
+  }
   CurrentBoardItem = nullptr;
   return false;
 }
@@ -245,10 +243,10 @@ void TMainForm::StartNewGame(int kind, const std::string& baseName, QAction* ite
     Game->NewGame();
     RedrawBoard(0);
   } else {
-    int currentKind = 8;
-    for (const TBoardChoice& choice : BoardChoices)
+    int currentKind = static_cast<int>(StartBoard.Menu);
+    for (const TBoardEntry& choice : Boards)
       if (CurrentBoardItem && CurrentBoardItem->objectName() == QLatin1String(choice.Component))
-        currentKind = choice.Kind;
+        currentKind = static_cast<int>(choice.Menu);
     const double workingBits = Engine->HashSizeBits;
     if (!BuildBoard(kind)) {
       // Back to the board played so far, with the table size it had: the new one may have
@@ -315,68 +313,74 @@ void TMainForm::SetMenusEnabled(bool enabled) {
   for (QAction* menu : MainMenu->actions()) menu->setEnabled(enabled);
 }
 
-int TMainForm::ChooseProgramMove() {
-  Game->SetLevel(Level);
-  TMoveChoice choice = Game->FindMove(UseBook);
-  // A book made for another set of rules or damaged on disk must not stall the game.
-  if (choice.FromBook &&
-      !(choice.Square == PassMove ? Game->MustPass() : Game->IsLegal(choice.Square)))
-    choice = Game->FindMove(false);
-  if (choice.FromBook && !Learning)
-    StatStatusBar->SetPanelText(0,
-                                "Score : " + TOthelloEngine::FormatScore(choice.Score) + "(Book)");
-  return choice.Square;
-}
-
-void TMainForm::ContinueGame() {
-  if (!Game) return;
-  TBusy busy(*this);
-  GameFinished = false;
-  if (IsProgramToMove() && !ClosePending) {
+TSelfPlayHooks TMainForm::ProgramMoveHooks() {
+  TSelfPlayHooks hooks;
+  hooks.Stopped = [this] { return ClosePending; };
+  hooks.BeforeSearch = [this] {
     if (!Learning) {
       SearchStatTimer->start();
       SetMenusEnabled(false);
     }
     LastNodeCount = 0;
     Thinking = true;
-    const int move = ChooseProgramMove();
+  };
+  hooks.BeforeEnter = [this](const TMoveChoice& choice) {
+    if (choice.FromBook && !Learning)
+      StatStatusBar->SetPanelText(
+          0, "Score : " + TOthelloEngine::FormatScore(choice.Score) + "(Book)");
     if (!Learning) SearchStatTimer->stop();
-    AnimateMove(move);
-    if (Game->EnterMove(move)) SwitchTurn();
-    RedrawBoard(move);
+    AnimateMove(choice.Square);
+  };
+  hooks.AfterPly = [this](int square, bool entered) {
+    if (entered) SwitchTurn();
+    RedrawBoard(square);
     Thinking = false;
     if (!Learning) {
       SetMenusEnabled(true);
       ForceButton->setEnabled(false);
       ForceButton->hide();
     }
-  }
-  // A window about to close neither shows results nor starts learning.
-  if (ClosePending || !Game->IsGameOver()) return;
+  };
+  hooks.GameOver = [this] {
+    ResetStatusTexts();
+    LearningSetAtGameOver = false;
+    if (!Learning) {
+      ShowResult();
+      RedrawBoard(0);
+      SearchStatTimer->start();
+      Learning = true;
+      LearningSetAtGameOver = true;
+      // The learning searches process events; no command may change the game under them.
+      SetMenusEnabled(false);
+    }
+  };
+  return hooks;
+}
 
-  ResetStatusTexts();
-  bool setLearning = false;
-  if (!Learning) {
-    ShowResult();
-    RedrawBoard(0);
-    SearchStatTimer->start();
-    Learning = true;
-    setLearning = true;
-    // The learning searches process events; no command may change the game under them.
-    SetMenusEnabled(false);
-  }
-  Game->LearnGame(LoadProgressBar);
-  Game->NewGame();
+void TMainForm::GameLearned() {
   ColourToMove = 1;
   RedrawBoard(0);
-  if (setLearning) {
+  if (LearningSetAtGameOver) {
     SearchStatTimer->stop();
     ForceButton->setEnabled(false);
     ForceButton->hide();
     Learning = false;
+    LearningSetAtGameOver = false;
     SetMenusEnabled(true);
   }
   GameFinished = true;
+}
+
+void TMainForm::ContinueGame() {
+  if (!Game) return;
+  TBusy busy(*this);
+  GameFinished = false;
+  TSelfPlayLoop program(*Game, Level, UseBook, ProgramMoveHooks());
+  if (IsProgramToMove() && !ClosePending) program.PlayPly();
+  // A window about to close neither shows results nor starts learning.
+  if (ClosePending || !Game->IsGameOver()) return;
+  program.FinishGame(LoadProgressBar);
+  GameLearned();
 }
 
 std::string TMainForm::ResultText(int d) const {
@@ -467,12 +471,24 @@ void TMainForm::RunSelfPlay() {
   const uint8_t programColour = ProgramColour;
   SelfPlay = true;
   GameFinished = false;
-  while (!GameFinished && !ClosePending) {
-    PlayerModeClick(item, 1);
+  item->setChecked(true);
+  TSelfPlayHooks hooks = ProgramMoveHooks();
+  hooks.Stopped = [this] { return ClosePending; };
+  const auto search = hooks.BeforeSearch;
+  hooks.BeforeSearch = [this, search] {
+    // The program plays whichever side is to move.
+    ProgramColour = ColourToMove == 1 ? 1 : 255;
+    search();
+  };
+  const auto afterPly = hooks.AfterPly;
+  hooks.AfterPly = [afterPly](int square, bool entered) {
+    afterPly(square, entered);
     QCoreApplication::processEvents();
-    if (GameFinished || ClosePending) break;
-    PlayerModeClick(item, 255);
-    QCoreApplication::processEvents();
+  };
+  TSelfPlayLoop loop(*Game, Level, UseBook, hooks);
+  if (loop.PlayGame() && !ClosePending) {
+    loop.FinishGame(LoadProgressBar);
+    GameLearned();
   }
   item->setChecked(false);
   SelfPlay = false;
@@ -500,25 +516,31 @@ void TMainForm::ImproveBook(int count, QAction* item) {
 
   SearchStatTimer->start();
   const uint8_t programColour = ProgramColour;
-  const auto stopped = [this] { return LearningStopped || ClosePending; };
-  for (int index = 0; index < count; ++index) {
-    Book->SetRandomness(Book->RandomBudget);
-    DisplayOn = false;
-    // A game that ended just before the run must not count as one of its games.
-    GameFinished = false;
-    while (!GameFinished && !stopped()) {
-      PlayerModeClick(item, 1);
-      LoadProgressBar->StepIt();
-      QCoreApplication::processEvents();
-      if (GameFinished || stopped()) break;
-      PlayerModeClick(item, 255);
-      LoadProgressBar->StepIt();
-      QCoreApplication::processEvents();
-    }
-    GameFinished = false;
-    Game->NewGame();
-    if (stopped()) break;
-  }
+  item->setChecked(true);
+  DisplayOn = false;
+  TSelfPlayHooks hooks = ProgramMoveHooks();
+  hooks.Stopped = [this] { return LearningStopped || ClosePending; };
+  const auto search = hooks.BeforeSearch;
+  hooks.BeforeSearch = [this, search] {
+    ProgramColour = ColourToMove == 1 ? 1 : 255;
+    search();
+  };
+  const auto afterPly = hooks.AfterPly;
+  hooks.AfterPly = [this, afterPly](int square, bool entered) {
+    afterPly(square, entered);
+    LoadProgressBar->StepIt();
+    QCoreApplication::processEvents();
+  };
+  const auto gameOver = hooks.GameOver;
+  hooks.GameOver = [this, gameOver] {
+    gameOver();
+    ColourToMove = 1;
+  };
+  TSelfPlayLoop loop(*Game, Level, UseBook, hooks);
+  loop.Run(count, LoadProgressBar);
+  // A stopped run leaves its unfinished game behind.
+  Game->NewGame();
+  GameFinished = false;
   SearchStatTimer->stop();
   ForceButton->setEnabled(false);
   ForceButton->hide();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/SearchInfo.h"
+#include "game/SelfPlay.h"
 #include "ui/QtWidgets.h"
 
 class QAction;
@@ -173,11 +174,16 @@ class TMainForm final : public QMainWindow {
   // Called when the outermost busy operation ends.
   void BusyEnded();
   QAction* Item(const char* component) const;
-  // The program's move: book or search, a book move that is not legal is searched instead.
-  int ChooseProgramMove();
+  // What the window does around each program move and at the end of a game, for the one
+  // self-play loop that plays the program's moves.
+  TSelfPlayHooks ProgramMoveHooks();
+  // After a finished game was learned and a new one set up.
+  void GameLearned();
   void WaitForAnimation();
 
   bool MenusEnabled = true;
+  // The game-over steps set Learning for the learning of one finished game.
+  bool LearningSetAtGameOver = false;
   bool WidgetsInstalled = false;
   std::vector<QActionGroup*> Groups;
   // The mark of each radio group as the last accepted command left it.

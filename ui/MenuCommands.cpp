@@ -15,6 +15,7 @@
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
 #include "ui/HauptForm.h"
+#include "engines/OthelloPatternEngine.h"
 #include "ui/MenuTables.h"
 
 namespace morvane {
@@ -107,11 +108,11 @@ void TMainForm::CreateMenus() {
   QMenu* game = NewMenu(MainMenu, "&Game", "Game1");
   QMenu* newGame = NewMenu(game, "&New game", "Newgame1");
   QActionGroup* boards = NewGroup();
-  for (const TBoardChoice& choice : BoardChoices) {
+  for (const TBoardEntry& choice : Boards) {
     QAction* item = NewItem(newGame, choice.Caption, choice.Component, choice.Shortcut, boards);
     Connect(item, [this, item] { NewGameItemClick(item); });
   }
-  Item("N8x81")->setChecked(true);
+  Item(StartBoard.Component)->setChecked(true);
   QAction* quit = NewItem(game, "Quit", "Quit1");
   // Closing works at any time; the window stops what runs first.
   connect(quit, &QAction::triggered, this, [this] { close(); });
@@ -140,12 +141,12 @@ void TMainForm::CreateMenus() {
 
   QMenu* searchOptions = NewMenu(settings, "&Search options", "Searchoptions1");
   QActionGroup* levels = NewGroup();
-  for (const TLevelChoice& choice : LevelChoices) {
+  for (const TLevelEntry& choice : Levels) {
     QAction* item = NewItem(searchOptions, choice.Caption, choice.Component, nullptr, levels);
     Connect(item, [this, item] { LevelItemClick(item); });
     if (choice.SeparatorAfter) searchOptions->addSeparator();
   }
-  Item("Avegare1")->setChecked(true);
+  Item(StartLevel.Component)->setChecked(true);
 
   QMenu* book = NewMenu(settings, "&Book", "Book1");
   QAction* useBook = NewItem(book, "&Use Book", "UseBook1");
@@ -266,8 +267,8 @@ void TMainForm::CreateMenus() {
 // Commands
 
 void TMainForm::NewGameItemClick(QAction* item) {
-  if (const TBoardChoice* choice = ChoiceOf(BoardChoices, item))
-    StartNewGame(choice->Kind, choice->BaseName, item);
+  if (const TBoardEntry* choice = ChoiceOf(Boards, item))
+    StartNewGame(static_cast<int>(choice->Menu), choice->BookStem, item);
 }
 
 void TMainForm::PlayerModeClick(QAction* item, uint8_t programColour) {
@@ -277,15 +278,12 @@ void TMainForm::PlayerModeClick(QAction* item, uint8_t programColour) {
 }
 
 void TMainForm::LevelItemClick(QAction* item) {
-  const TLevelChoice* choice = ChoiceOf(LevelChoices, item);
+  const TLevelEntry* choice = ChoiceOf(Levels, item);
   if (!choice) return;
   LevelSuffix = choice->Suffix;
   LoadBook(Engine->BoardSide, BookBaseName + LevelSuffix);
   item->setChecked(true);
-  Level = TFixedSearchInfo{};
-  Level.Depth = choice->Depth;
-  Level.ExactEmpties = choice->ExactEmpties;
-  Level.SelSolveCount = 0;
+  Level = LevelInfo(*choice);
 }
 
 void TMainForm::UseBook1Click(QAction* item) { UseBook = item->isChecked(); }

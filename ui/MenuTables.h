@@ -1,57 +1,11 @@
-// The menu items that only differ by the value they set: board types, levels, book randomness,
-// table sizes, search accuracy and skins. Component names become the actions' object names.
+// The window's own menu items that only differ by the value they set: book randomness, table
+// sizes, search accuracy and skins (the board types and levels are Morvane's catalogue).
+// Component names become the actions' object names.
 #pragma once
 
-#include "engines/EngineFactory.h"
+#include "engine/Catalogue.h"
 
 namespace morvane {
-
-struct TBoardChoice {
-  const char* Component;
-  const char* Caption;
-  const char* Shortcut;
-  int Kind;  // the argument of CreateGame: 8 Pellin, 9 Tovrel, 10, 88 octagon
-  TMenuBoard Menu;
-  int ViewKind;  // the board kind of the window, the view and the book: 8, 10 or 88
-  int Side;
-  const char* BaseName;
-};
-
-inline constexpr TBoardChoice BoardChoices[] = {
-    {"N8x81", "8 x 8 (Pellin)", "Ctrl+F7", 8, TMenuBoard::Pellin, 8, 8, "Pellin_8x8"},
-    {"N8x8Tovrel1", "8 x 8 (Tovrel)", "Ctrl+F8", 9, TMenuBoard::Tovrel, 8, 8, "Tovrel_8x8"},
-    {"N10x101", "10 x 10", "Ctrl+F10", 10, TMenuBoard::Board10x10, 10, 10, "Fenwa_10x10"},
-    {"Octagon1", "Octagon", "Ctrl+F11", 88, TMenuBoard::Octagon, 88, 10, "Fenwa_Oct"},
-};
-
-inline const TBoardChoice* BoardChoiceOf(int kind) {
-  for (const TBoardChoice& choice : BoardChoices)
-    if (choice.Kind == kind) return &choice;
-  return nullptr;
-}
-
-struct TLevelChoice {
-  const char* Component;
-  const char* Caption;
-  const char* Suffix;
-  int Depth;
-  int ExactEmpties;
-  bool SeparatorAfter;
-};
-
-// "_Srong" is the book name the level has always had; renaming it would orphan its books.
-inline constexpr TLevelChoice LevelChoices[] = {
-    {"Novice1", "Novice (1/6)", "_Novice", 1, 6, false},
-    {"Avegare1", "Average (2/10)", "_Average", 2, 10, false},
-    {"Strong1", "Strong (4/14)", "_Srong", 4, 14, false},
-    {"Expert1", "Expert (8/16)", "_Expert", 8, 16, true},
-    {"N12moves16emptiesexact1", "12 moves + 16 empties exact", "_12_16", 12, 16, false},
-    {"N14moves18emptiesexact1", "14 moves + 18 empties exact", "_14_18", 14, 18, false},
-    {"N16moves18emptiesexact2", "16 moves + 18 empties exact", "_16_18", 16, 18, false},
-    {"N18moves20emptiesexact1", "18 moves + 20 empties exact", "_18_20", 18, 20, false},
-    {"N20moves22emptiesexact1", "20 moves + 22 empties exact", "_20_22", 20, 22, false},
-    {"N24moves26emptiesexact1", "24 moves + 26 empties exact", "_24_26", 24, 26, true},
-};
 
 struct TRandomnessChoice {
   const char* Component;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/OthelloEngine.h"
 #include "engine/SearchTestSupport.h"
 #include "engine/Widgets.h"

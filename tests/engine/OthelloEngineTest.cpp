@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Perft.h"
 
 namespace morvane {

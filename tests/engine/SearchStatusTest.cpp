@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Widgets.h"
 
 namespace morvane {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <random>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engines/BitboardMoves.h"
 
 namespace morvane {

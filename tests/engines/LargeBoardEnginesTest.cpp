@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/BoardKind.h"
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engines/Othello10x10PatternEngine.h"
 #include "engines/OthelloOctPatternEngine.h"
 #include "evaluation/EvaluationTestSupport.h"

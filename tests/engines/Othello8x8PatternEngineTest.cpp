@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Widgets.h"
 #include "engines/Othello8x8PatternEngine.h"
 #include "evaluation/CoefficientWriter.h"

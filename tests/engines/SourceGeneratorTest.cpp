@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engines/BitboardMoves.h"
 #include "engines/SourceGenerator.h"
 

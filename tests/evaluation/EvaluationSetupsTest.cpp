@@ -10,6 +10,7 @@
 
 #include "engine/BoardKind.h"
 #include "engine/Widgets.h"
+#include "engine/Catalogue.h"
 #include "evaluation/EvaluationSetups.h"
 #include "evaluation/EvaluationTestSupport.h"
 
@@ -167,7 +168,8 @@ TEST(EvaluationSetups, UnknownNameIsRefusedWithTheKnownOnes) {
 
 // The Fenwa set-up carries no regression; every other one has a usable slope and spread.
 TEST(EvaluationSetups, OnlyFenwaLeavesItsFitsZero) {
-  for (const std::string_view name : EvaluationNames) {
+  for (const TEvaluationEntry& entry : Evaluations) {
+    const std::string_view name = entry.Name;
     const auto evaluation = CreateEvaluation(std::string(name), nullptr, {}, false);
     const bool fenwa = name == "Bot8x8";
     for (int i = 0; i < 12; ++i) {

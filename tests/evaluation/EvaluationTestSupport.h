@@ -18,7 +18,7 @@
 #include "engine/BoardKind.h"
 #include "evaluation/CoefficientWriter.h"
 #include "evaluation/EvaluationSetups.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane::testing_support {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "game/GameInfo.h"
 
 namespace morvane::testing {

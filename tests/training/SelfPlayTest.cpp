@@ -18,34 +18,36 @@ namespace {
 using reference::TReferenceBoard;
 using testing_support::TTempFolder;
 
-TReferenceBoard ReferenceOf(TWideKind kind) {
+TReferenceBoard ReferenceOf(TBoardKind kind) {
   TReferenceBoard board =
-      kind == TWideKind::Octagon ? TReferenceBoard::Octagon() : TReferenceBoard(10);
+      kind == TBoardKind::Octagon ? TReferenceBoard::Octagon() : TReferenceBoard(10);
   board.SetupStart();
   return board;
 }
 
-reference::TSquare SquareOfCell(int cell) {
-  return {cell % TWideBoard::Stride, cell / TWideBoard::Stride};
-}
+// The cells of the 10-wide boards, row stride 12.
+constexpr int Stride = 12;
+constexpr int GridCell(int column, int row) { return row * Stride + column; }
+
+reference::TSquare SquareOfCell(int cell) { return {cell % Stride, cell / Stride}; }
 
 // The engine's board image of a reference position.
 void ImageOf(const TReferenceBoard& board, int8_t* image) {
   for (int cell = 0; cell < MaxCells; ++cell) image[cell] = OutsideCell;
   for (int row = 1; row <= 10; ++row)
     for (int column = 1; column <= 10; ++column)
-      image[TWideBoard::SquareOf(column, row)] = static_cast<int8_t>(board.At(column, row));
+      image[GridCell(column, row)] = static_cast<int8_t>(board.At(column, row));
 }
 
 // A whole game of random legal moves, played and scored on the reference board.
-TSelfPlayGame RandomReferenceGame(TWideKind kind, std::mt19937& rng) {
+TSelfPlayGame RandomReferenceGame(TBoardKind kind, std::mt19937& rng) {
   TReferenceBoard board = ReferenceOf(kind);
   TSelfPlayGame game;
   while (!board.GameOver()) {
     if (!board.HasMove()) board.Pass();
     const auto moves = board.Moves();
     const auto square = moves[rng() % moves.size()];
-    game.Moves.push_back(static_cast<uint8_t>(TWideBoard::SquareOf(square.Column, square.Row)));
+    game.Moves.push_back(static_cast<uint8_t>(GridCell(square.Column, square.Row)));
     board.Play(square);
   }
   game.BlackDiff = static_cast<int8_t>(board.ToMove == reference::Black ? board.FinalMargin()
@@ -67,13 +69,13 @@ TEST(SelfPlayGameFile, GamesRoundTripAndACutRecordIsDroppedAndOverwritten) {
   std::mt19937 rng(5);
   std::vector<TSelfPlayGame> games;
   for (int i = 0; i < 6; ++i) {
-    games.push_back(RandomReferenceGame(TWideKind::Octagon, rng));
+    games.push_back(RandomReferenceGame(TBoardKind::Octagon, rng));
     games.back().OpeningLength = static_cast<uint8_t>(i * 3);
     games.back().HandoverEmpties = static_cast<uint8_t>(i == 2 ? 0 : 12);
     games.back().HandoverBlackScore = static_cast<int8_t>(-20 + 9 * i);
   }
   {
-    TGameFileWriter writer(path, TWideKind::Octagon);
+    TGameFileWriter writer(path, TBoardKind::Octagon);
     for (int i = 0; i < 4; ++i) writer.Append(games[i]);
   }
   const auto whole = std::filesystem::file_size(path);
@@ -88,14 +90,14 @@ TEST(SelfPlayGameFile, GamesRoundTripAndACutRecordIsDroppedAndOverwritten) {
     file.write(reinterpret_cast<const char*>(fifth.data()), 17);
   }
   TGameFileContents contents = ReadGameFile(path);
-  EXPECT_EQ(contents.Kind, TWideKind::Octagon);
+  EXPECT_EQ(contents.Kind, TBoardKind::Octagon);
   EXPECT_TRUE(contents.Truncated);
   EXPECT_EQ(contents.CompleteBytes, whole);
   ASSERT_EQ(contents.Games.size(), 4u);
   for (int i = 0; i < 4; ++i) ExpectSameGame(contents.Games[i], games[i]);
 
   {
-    TGameFileWriter writer(path, TWideKind::Octagon);
+    TGameFileWriter writer(path, TBoardKind::Octagon);
     EXPECT_EQ(writer.GameCount(), 4u);
     writer.Append(games[4]);
     writer.Append(games[5]);
@@ -104,7 +106,7 @@ TEST(SelfPlayGameFile, GamesRoundTripAndACutRecordIsDroppedAndOverwritten) {
   EXPECT_FALSE(contents.Truncated);
   ASSERT_EQ(contents.Games.size(), 6u);
   for (int i = 0; i < 6; ++i) ExpectSameGame(contents.Games[i], games[i]);
-  EXPECT_THROW(TGameFileWriter(path, TWideKind::Board10x10), std::runtime_error);
+  EXPECT_THROW(TGameFileWriter(path, TBoardKind::Board10x10), std::runtime_error);
 
   // A damaged byte inside the last record makes it the cut-off tail too.
   {
@@ -122,10 +124,10 @@ TEST(SelfPlayGameFile, ANonGameFileIsRefused) {
   const auto path = folder.Path / "other.bin";
   std::ofstream(path) << "MVLABEL1 and more";
   EXPECT_THROW(ReadGameFile(path), std::runtime_error);
-  EXPECT_THROW(TGameFileWriter(path, TWideKind::Octagon), std::runtime_error);
+  EXPECT_THROW(TGameFileWriter(path, TBoardKind::Octagon), std::runtime_error);
 }
 
-class SelfPlayBoards : public ::testing::TestWithParam<TWideKind> {};
+class SelfPlayBoards : public ::testing::TestWithParam<TBoardKind> {};
 
 // The rules of the self-play tools against the reference board on random games, move by move.
 TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
@@ -138,9 +140,9 @@ TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
       if (!reference.HasMove()) reference.Pass();
       int8_t image[MaxCells];
       ImageOf(reference, image);
-      for (int cell = 0; cell < MaxCells; ++cell) ASSERT_EQ(position.Board->At(cell), image[cell]);
-      ASSERT_EQ(position.Board->Side(), reference.ToMove);
-      int squares[TWideBoard::MaxMoveCount];
+      for (int cell = 0; cell < MaxCells; ++cell) ASSERT_EQ(position.Board->Cell(cell), image[cell]);
+      ASSERT_EQ(CellOf(position.Board->ToMove()), reference.ToMove);
+      int squares[MaxMoves];
       ASSERT_EQ(static_cast<size_t>(position.Board->LegalMoves(squares)), reference.Moves().size());
       reference.Play(SquareOfCell(game.Moves[position.Ply]));
       ++visited;
@@ -160,7 +162,7 @@ TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
 // A game the engine plays against itself is legal, its result is that of its final position, and
 // its hand-over value is the exact value of the position where the exact search took over.
 TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
-  const std::string name = GetParam() == TWideKind::Octagon ? "Bot8x8Oct" : "Bot10x10";
+  const std::string name = GetParam() == TBoardKind::Octagon ? "Bot8x8Oct" : "Bot10x10";
   TTempFolder folder("selfplay-engine");
   auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
   std::mt19937 rng(3);
@@ -209,7 +211,7 @@ TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
 // The trainer's features summed with fitted parameters give the engine's own evaluation of the
 // .coe file written from those parameters.
 TEST_P(SelfPlayBoards, FeaturesAgreeWithTheEngineOnTheWrittenCoefficients) {
-  const bool octagon = GetParam() == TWideKind::Octagon;
+  const bool octagon = GetParam() == TBoardKind::Octagon;
   const std::string name = octagon ? "Bot8x8Oct" : "Bot10x10";
   const int playable = octagon ? 88 : 100;
   TTempFolder folder("selfplay-features");
@@ -278,8 +280,8 @@ TEST(SelfPlayFit, ACorrectionAddsToItsPriorAndFitsItsLabels) {
   std::vector<uint16_t> classes(layout.InstanceCount());
   for (int empties = 0; empties <= 80; empties += 2) {
     boards.push_back(
-        empties == 0 ? ReferenceOf(TWideKind::Octagon)
-                     : reference::RandomPosition(ReferenceOf(TWideKind::Octagon), empties, rng));
+        empties == 0 ? ReferenceOf(TBoardKind::Octagon)
+                     : reference::RandomPosition(ReferenceOf(TBoardKind::Octagon), empties, rng));
     if (empties == 0) {  // a full board, the last Bias term
       for (int row = 1; row <= 10; ++row)
         for (int column = 1; column <= 10; ++column)
@@ -351,9 +353,9 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
   std::mt19937 rng(47);
   std::vector<TSelfPlayGame> games;
   {
-    TGameFileWriter writer(folder.Path / "games.bin", TWideKind::Board10x10);
+    TGameFileWriter writer(folder.Path / "games.bin", TBoardKind::Board10x10);
     for (int i = 0; i < 12; ++i) {
-      games.push_back(RandomReferenceGame(TWideKind::Board10x10, rng));
+      games.push_back(RandomReferenceGame(TBoardKind::Board10x10, rng));
       games.back().OpeningLength = static_cast<uint8_t>(3 + i);
       games.back().HandoverEmpties = 12;
       games.back().HandoverBlackScore = static_cast<int8_t>(i - 6);
@@ -362,8 +364,8 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
   }
   auto evaluation = CreateEvaluation(name, nullptr, folder.Path / "out", /*loadFiles=*/false);
   const TFeatureLayout layout(*evaluation, 100);
-  const auto prior = [&](const TWideBoard& board) {
-    engine->SetPosition(board.Image(), board.Side());
+  const auto prior = [&](const TPosition& board) {
+    engine->SetPosition(board.Board(), CellOf(board.ToMove()));
     return engine->Evaluate() / 1e6;
   };
   TSelfPlaySet set = BuildSelfPlaySet(
@@ -373,7 +375,7 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
   std::vector<TReferenceBoard> boards;
   std::vector<int> gameLabels;
   for (const TSelfPlayGame& game : games) {
-    TReferenceBoard reference = ReferenceOf(TWideKind::Board10x10);
+    TReferenceBoard reference = ReferenceOf(TBoardKind::Board10x10);
     for (size_t ply = 0; ply < game.Moves.size(); ++ply) {
       if (!reference.HasMove()) reference.Pass();
       if (!IsHeldOutGame(game) && static_cast<int>(ply) >= game.OpeningLength &&
@@ -438,7 +440,7 @@ TEST(SelfPlayFit, ACheckpointIsNotResumedOnceALabelChanged) {
   for (int i = 0; i < 120; ++i) {
     const int empties = 10 + i % 80;
     const TReferenceBoard board =
-        reference::RandomPosition(ReferenceOf(TWideKind::Board10x10), empties, rng);
+        reference::RandomPosition(ReferenceOf(TBoardKind::Board10x10), empties, rng);
     int8_t image[MaxCells];
     ImageOf(board, image);
     layout.Classes(image, board.ToMove, classes.data());
@@ -462,19 +464,19 @@ TEST(SelfPlayFit, ACheckpointIsNotResumedOnceALabelChanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, SelfPlayBoards,
-                         ::testing::Values(TWideKind::Board10x10, TWideKind::Octagon));
+                         ::testing::Values(TBoardKind::Board10x10, TBoardKind::Octagon));
 
 // Labels of a game by hand: the opening is skipped, positions before the hand-over take its value,
 // later ones the result, each for the side to move.
 TEST(SelfPlayLabels, ATinyGameSetIsLabelledByTheNearestExactValueLater) {
   std::mt19937 rng(41);
   for (const int handover : {0, 10, 30}) {
-    TSelfPlayGame game = RandomReferenceGame(TWideKind::Board10x10, rng);
+    TSelfPlayGame game = RandomReferenceGame(TBoardKind::Board10x10, rng);
     game.OpeningLength = 6;
     game.HandoverEmpties = static_cast<uint8_t>(handover);
     game.HandoverBlackScore = 13;  // need not match the result: the label must follow the rule
     std::vector<std::pair<int, int>> expected;  // empties, label
-    TReferenceBoard reference = ReferenceOf(TWideKind::Board10x10);
+    TReferenceBoard reference = ReferenceOf(TBoardKind::Board10x10);
     for (size_t ply = 0; ply < game.Moves.size(); ++ply) {
       if (!reference.HasMove()) reference.Pass();
       const int empties = reference.Count(reference::Empty);
@@ -487,7 +489,7 @@ TEST(SelfPlayLabels, ATinyGameSetIsLabelledByTheNearestExactValueLater) {
     std::vector<std::pair<int, int>> labels;
     int exact = 0;
     const auto fault =
-        LabelSelfPlayGame(TWideKind::Board10x10, game, [&](const TSelfPlayLabel& label) {
+        LabelSelfPlayGame(TBoardKind::Board10x10, game, [&](const TSelfPlayLabel& label) {
           labels.emplace_back(label.Board->Empties(), label.Label);
           exact += label.Exact;
           EXPECT_EQ(label.Exact, handover != 0 && label.Board->Empties() <= handover);
@@ -499,11 +501,11 @@ TEST(SelfPlayLabels, ATinyGameSetIsLabelledByTheNearestExactValueLater) {
     }
   }
   // A game that does not replay gives no label at all.
-  TSelfPlayGame broken = RandomReferenceGame(TWideKind::Board10x10, rng);
+  TSelfPlayGame broken = RandomReferenceGame(TBoardKind::Board10x10, rng);
   broken.Moves.pop_back();
   int visits = 0;
   EXPECT_TRUE(
-      LabelSelfPlayGame(TWideKind::Board10x10, broken, [&](const TSelfPlayLabel&) { ++visits; }));
+      LabelSelfPlayGame(TBoardKind::Board10x10, broken, [&](const TSelfPlayLabel&) { ++visits; }));
   EXPECT_EQ(visits, 0);
 }
 

@@ -13,7 +13,7 @@
 #include <set>
 #include <tuple>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Widgets.h"
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"

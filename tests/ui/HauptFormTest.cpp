@@ -19,7 +19,7 @@
 #include "engine/HashTable.h"
 #include "engine/OthelloEngine.h"
 #include "engine/Widgets.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "evaluation/Patterns.h"
 #include "game/Book.h"
 #include "game/GameInfo.h"

@@ -9,7 +9,7 @@
 
 #include "Commands.h"
 #include "Solving.h"
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Perft.h"
 #include "engines/EngineFactory.h"
 

@@ -47,18 +47,18 @@ int RunFitSelfPlay(const TArguments& arguments) {
 
   auto evaluation = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
   const training::TFeatureLayout layout(*evaluation,
-                                        setup.Kind == training::TWideKind::Octagon ? 88 : 100);
+                                        setup.Kind == TBoardKind::Octagon ? 88 : 100);
   std::vector<std::filesystem::path> files(arguments.Positional().begin(),
                                            arguments.Positional().end());
   const auto began = std::chrono::steady_clock::now();
   // With a prior the fit learns a correction to it, pulled toward no correction.
   const std::string priorFolder = arguments.OptionOr("prior", "");
   std::unique_ptr<TOthelloPatternEngine> priorEngine;
-  std::function<double(const training::TWideBoard&)> prior;
+  std::function<double(const TPosition&)> prior;
   if (!priorFolder.empty()) {
     priorEngine = CreateEngineFor(setup.Name, 12, nullptr, priorFolder);
-    prior = [&](const training::TWideBoard& board) {
-      priorEngine->SetPosition(board.Image(), board.Side());
+    prior = [&](const TPosition& board) {
+      priorEngine->SetPosition(board.Board(), CellOf(board.ToMove()));
       return static_cast<double>(priorEngine->Evaluate()) / DiscUnit;
     };
   }

@@ -2,7 +2,7 @@
 #include <filesystem>
 
 #include "Commands.h"
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engines/SourceGenerator.h"
 
 namespace morvane::cli {

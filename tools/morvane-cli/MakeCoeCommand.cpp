@@ -4,6 +4,7 @@
 
 #include "Commands.h"
 #include "evaluation/CoefficientWriter.h"
+#include "engine/Catalogue.h"
 #include "evaluation/EvaluationSetups.h"
 
 namespace morvane::cli {
@@ -20,7 +21,7 @@ int RunMakeCoe(const TArguments& arguments) {
   const auto name = arguments.Option("eval");
   const auto out = arguments.Option("out");
   if (!name || !out) throw TUsageError(MakeCoeUsage);
-  if (std::find(EvaluationNames.begin(), EvaluationNames.end(), *name) == EvaluationNames.end()) {
+  if (!FindEvaluation(*name)) {
     throw TUsageError("unknown evaluation \"" + *name + "\"; known are " + EvaluationNameList());
   }
   std::optional<uint32_t> seed;

@@ -57,7 +57,7 @@ int RunMatch(const TArguments& arguments) {
   if (!diffs.empty())
     PrintLine(Format("resuming after %zu games from %s", diffs.size(), results.string().c_str()));
   // Both engines must play on the same board; the 10-wide boards have their own rules here.
-  training::TWideKind kindA{}, kindB{};
+  TBoardKind kindA{}, kindB{};
   const bool wideA = WideKindOf(*evalA, kindA), wideB = WideKindOf(*evalB, kindB);
   if (wideA != wideB || (wideA && kindA != kindB))
     throw TUsageError("the two set-ups play on different boards");

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "Commands.h"
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "engine/Perft.h"
 
 namespace morvane::cli {

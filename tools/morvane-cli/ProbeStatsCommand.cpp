@@ -102,8 +102,8 @@ std::vector<TCandidate> GameCandidates(const std::string& files, int low, int hi
         if (taken || label.Board->Empties() != empties) return;
         taken = true;
         candidates.push_back(
-            {0, 0, label.Board->Side(),
-             std::vector<int8_t>(label.Board->Image(), label.Board->Image() + MaxCells)});
+            {0, 0, CellOf(label.Board->ToMove()),
+             std::vector<int8_t>(label.Board->Board(), label.Board->Board() + MaxCells)});
       });
     }
   }
@@ -133,14 +133,14 @@ int RunProbeStats(const TArguments& arguments) {
                    "depth", "seed", "work", "hash"});
   if (!arguments.Positional().empty()) throw TUsageError(ProbeStatsUsage);
   // The 10-wide set-ups measure on their own boards, in positions of their self-play games.
-  training::TWideKind wideKind{};
+  TBoardKind wideKind{};
   const bool wide = WideKindOf(arguments.OptionOr("eval", ""), wideKind);
   const std::string name = wide ? WideSetup(arguments, ProbeStatsUsage).Name
                                 : EightByEightName(arguments, ProbeStatsUsage);
   const auto archives = arguments.Option(wide ? "games" : "archives");
   const auto out = arguments.Option("out");
   if (!archives || !out) throw TUsageError(ProbeStatsUsage);
-  const int playable = wide ? (wideKind == training::TWideKind::Octagon ? 88 : 100) : 64;
+  const int playable = wide ? (wideKind == TBoardKind::Octagon ? 88 : 100) : 64;
   auto candidatesOf = [&](int low, int high, uint32_t candidateSeed) {
     return wide ? GameCandidates(*archives, low, high, candidateSeed)
                 : Candidates(*archives, low, high, candidateSeed);

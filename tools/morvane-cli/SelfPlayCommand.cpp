@@ -11,6 +11,7 @@
 #include "engines/EngineFactory.h"
 #include "game/Book.h"
 #include "game/GameInfo.h"
+#include "game/SelfPlay.h"
 
 namespace morvane::cli {
 
@@ -18,32 +19,6 @@ namespace {
 
 const char* const SelfPlayUsage =
     "usage: selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR]";
-
-// A board menu entry: 8 Pellin, 9 Tovrel, 10 the 10 x 10 board, 88 the octagon.
-struct TBoardChoice {
-  int MenuKind;
-  const char* Stem;
-  TBoardKind Kind;
-};
-
-constexpr TBoardChoice Boards[] = {
-    {8, "Pellin_8x8", TBoardKind::Board8x8},
-    {9, "Tovrel_8x8", TBoardKind::Board8x8},
-    {10, "Fenwa_10x10", TBoardKind::Board10x10},
-    {88, "Fenwa_Oct", TBoardKind::Octagon},
-};
-
-// The level menu: book suffix without its underscore, midgame depth, exact empties.
-struct TLevelChoice {
-  const char* Name;
-  int Depth;
-  int ExactEmpties;
-};
-
-constexpr TLevelChoice Levels[] = {
-    {"Novice", 1, 6},  {"Average", 2, 10}, {"Srong", 4, 14},  {"Expert", 8, 16}, {"12_16", 12, 16},
-    {"14_18", 14, 18}, {"16_18", 16, 18},  {"18_20", 18, 20}, {"20_22", 20, 22}, {"24_26", 24, 26},
-};
 
 // The window's start value for the table size.
 constexpr double HashSizeBits = 16.0;
@@ -60,19 +35,11 @@ int RunSelfPlay(const TArguments& arguments) {
   const auto boardText = arguments.Option("board");
   const auto levelText = arguments.Option("level");
   if (!boardText || !levelText || !arguments.Option("games")) throw TUsageError(SelfPlayUsage);
-  const int menuKind = static_cast<int>(ParseInteger(*boardText, "--board", 8, 88));
-  const TBoardChoice* board = nullptr;
-  for (const TBoardChoice& choice : Boards)
-    if (choice.MenuKind == menuKind) board = &choice;
+  const TBoardEntry* board = FindBoard(*boardText);
   if (!board) throw TUsageError("--board must be 8, 9, 10 or 88, not \"" + *boardText + "\"");
-  const TLevelChoice* levelChoice = nullptr;
-  std::string levelNames;
-  for (const TLevelChoice& choice : Levels) {
-    if (*levelText == choice.Name) levelChoice = &choice;
-    levelNames += (levelNames.empty() ? "" : ", ") + std::string(choice.Name);
-  }
+  const TLevelEntry* levelChoice = FindLevel(*levelText);
   if (!levelChoice)
-    throw TUsageError("unknown level \"" + *levelText + "\"; known are " + levelNames);
+    throw TUsageError("unknown level \"" + *levelText + "\"; known are " + LevelNameList());
   const int games = static_cast<int>(arguments.IntOption("games", 1, 1, 1000000));
   double randomness = 0;
   if (const auto text = arguments.Option("randomness")) {
@@ -88,7 +55,7 @@ int RunSelfPlay(const TArguments& arguments) {
   TScopedMessageSink sink(&messages);
   std::unique_ptr<TOthelloEngine> engine;
   try {
-    engine = CreateEngine(static_cast<TMenuBoard>(board->MenuKind), HashSizeBits, nullptr, data);
+    engine = CreateEngine(*board, HashSizeBits, nullptr, data);
   } catch (const std::exception& error) {
     // Above all a missing coefficient file: nothing to play with.
     std::fprintf(stderr, "morvane-cli selfplay: %s\n", error.what());
@@ -96,13 +63,11 @@ int RunSelfPlay(const TArguments& arguments) {
   }
 
   const int size = BoardSideOf(board->Kind);
-  const std::string name = std::string(board->Stem) + "_" + levelChoice->Name;
+  const std::string name = BookName(*board, *levelChoice);
   TBook book(name, size, static_cast<int>(board->Kind), engine.get(), data);
   book.Load();
   book.SetRandomness(randomness);
-  TFixedSearchInfo level;
-  level.Depth = levelChoice->Depth;
-  level.ExactEmpties = levelChoice->ExactEmpties;
+  const TFixedSearchInfo level = LevelInfo(*levelChoice);
   auto game = std::make_unique<TGameInfo>();
   game->SetEngine(engine.get());
   game->Book = &book;
@@ -114,48 +79,47 @@ int RunSelfPlay(const TArguments& arguments) {
   int64_t bookMoves = 0;
   int64_t finds = 0;
   Clock::duration lookupTime{}, learnTime{}, findTime{};
-  std::printf("selfplay: %d games on %s at %s (%d/%d), book %s\n", games, board->Stem,
-              levelChoice->Name, level.Depth, level.ExactEmpties, book.FilePath().c_str());
-  for (int index = 1; index <= games; ++index) {
-    const auto gameStart = Clock::now();
-    book.SetRandomness(book.RandomBudget);
-    int fromBook = 0;
-    while (!game->IsGameOver()) {
-      game->SetLevel(level);
-      // The tree walk behind every lookup, hit or miss, timed on its own for the summary.
-      const auto findStart = Clock::now();
-      book.FindPosition(book.FromImage(engine->CurrentPosition()));
-      findTime += Clock::now() - findStart;
-      ++finds;
-      const auto moveStart = Clock::now();
-      const TMoveChoice choice = game->FindMove(true);
-      if (choice.FromBook) {
-        ++fromBook;
-        lookupTime += Clock::now() - moveStart;
-      }
-      if (!game->EnterMove(choice.Square)) {
-        std::fprintf(stderr, "morvane-cli selfplay: the search offered the illegal move %s\n",
-                     BookMoveText(choice.Square, size).c_str());
-        return 1;
-      }
-    }
-    const int margin = engine->FinalScore();
-    int black = 0, white = 0;
-    for (int square = engine->FirstInner; square <= engine->LastInner; ++square) {
-      black += engine->Board[square] == BlackCell;
-      white += engine->Board[square] == WhiteCell;
-    }
+  Clock::time_point gameStart, moveStart, learnStart;
+  int margin = 0, black = 0, white = 0, plies = 0, index = 0;
+  TSelfPlayHooks hooks;
+  hooks.BeforeSearch = [&] {
+    // The tree walk behind every lookup, hit or miss, timed on its own for the summary.
+    const auto findStart = Clock::now();
+    book.FindPosition(book.FromImage(engine->CurrentPosition()));
+    findTime += Clock::now() - findStart;
+    ++finds;
+    moveStart = Clock::now();
+  };
+  hooks.BeforeEnter = [&](const TMoveChoice& choice) {
+    if (choice.FromBook) lookupTime += Clock::now() - moveStart;
+  };
+  int gameBookMoves = 0;
+  hooks.GameOver = [&] {
+    const TPosition final = game->Record().Current();
+    margin = final.FinalScore();
+    black = final.Discs(TColour::Black);
+    white = final.Discs(TColour::White);
+    plies = game->MoveCount;
     (margin > 0 ? blackWins : margin < 0 ? whiteWins : draws)++;
-    bookMoves += fromBook;
-    const auto learnStart = Clock::now();
-    game->LearnGame(nullptr);
+    learnStart = Clock::now();
+  };
+  TSelfPlayLoop loop(*game, level, true, hooks);
+  std::printf("selfplay: %d games on %s at %s (%d/%d), book %s\n", games, board->BookStem,
+              levelChoice->Name(), level.Depth, level.ExactEmpties, book.FilePath().c_str());
+  for (index = 1; index <= games; ++index) {
+    gameStart = Clock::now();
+    if (loop.Run(1, nullptr) != 1) {
+      std::fprintf(stderr, "morvane-cli selfplay: the search offered the illegal move %s\n",
+                   BookMoveText(loop.LastChoice.Square, size).c_str());
+      return 1;
+    }
     learnTime += Clock::now() - learnStart;
-    const int plies = game->MoveCount;
-    game->NewGame();
+    gameBookMoves = loop.BookMoves;
+    bookMoves += gameBookMoves;
     std::printf(
         "game %d/%d: black %d white %d (%s%d), %d plies, %d from the book, %.2f s, learned in "
         "%.2f s, book %lld nodes\n",
-        index, games, black, white, margin > 0 ? "+" : "", margin, plies, fromBook,
+        index, games, black, white, margin > 0 ? "+" : "", margin, plies, gameBookMoves,
         Seconds(Clock::now() - gameStart), Seconds(Clock::now() - learnStart),
         static_cast<long long>(book.Stats().Nodes));
     std::fflush(stdout);

@@ -2,11 +2,11 @@
 
 namespace morvane::cli {
 
-bool WideKindOf(const std::string& name, training::TWideKind& kind) {
+bool WideKindOf(const std::string& name, TBoardKind& kind) {
   if (name == "Bot10x10")
-    kind = training::TWideKind::Board10x10;
+    kind = TBoardKind::Board10x10;
   else if (name == "Bot8x8Oct")
-    kind = training::TWideKind::Octagon;
+    kind = TBoardKind::Octagon;
   else
     return false;
   return true;
@@ -15,7 +15,7 @@ bool WideKindOf(const std::string& name, training::TWideKind& kind) {
 TWideSetup WideSetup(const TArguments& arguments, const char* usage) {
   const auto name = arguments.Option("eval");
   if (!name) throw TUsageError(usage);
-  TWideSetup setup{*name, training::TWideKind::Board10x10};
+  TWideSetup setup{*name, TBoardKind::Board10x10};
   if (!WideKindOf(*name, setup.Kind))
     throw TUsageError("--eval must be Bot10x10 or Bot8x8Oct, not \"" + *name + "\"");
   return setup;

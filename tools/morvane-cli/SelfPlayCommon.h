@@ -5,20 +5,20 @@
 
 #include "Arguments.h"
 #include "engine/SearchInfo.h"
-#include "training/WideBoard.h"
+#include "engine/Position.h"
 
 namespace morvane::cli {
 
 struct TWideSetup {
   std::string Name;
-  training::TWideKind Kind;
+  TBoardKind Kind;
 };
 
 // --eval NAME, which must be "Bot10x10" or "Bot8x8Oct".
 TWideSetup WideSetup(const TArguments& arguments, const char* usage);
 
 // The board of a set-up name; false for the 8 x 8 ones.
-bool WideKindOf(const std::string& name, training::TWideKind& kind);
+bool WideKindOf(const std::string& name, TBoardKind& kind);
 
 // "2/10": midgame depth and exactly solved empties.
 TFixedSearchInfo LevelOption(const std::string& text, const std::string& option);

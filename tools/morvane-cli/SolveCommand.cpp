@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "Commands.h"
+#include "PositionInput.h"
 #include "Solving.h"
 #include "engines/EngineFactory.h"
-#include "evaluation/EvaluationSetups.h"
 
 namespace morvane::cli {
 
@@ -22,25 +22,8 @@ TPositionJob LoadPosition(const TArguments& arguments) {
   if (arguments.Positional().size() != 1)
     throw TUsageError("give exactly one POSITION (side to move, then the squares row by row)");
   const TBoardKind kind = BoardKindOption(arguments);
-  // The board codes 8, 10 and 88 are also the menu's, whose first personality is Pellin.
-  const std::string name =
-      arguments.OptionOr("eval", EvaluationNameOf(static_cast<TMenuBoard>(kind)));
-  bool known = false;
-  for (auto known_name : EvaluationNames) known = known || known_name == name;
-  if (!known)
-    throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
-  if (EvaluationBoardSide(name) != BoardSideOf(kind))
-    throw TUsageError("evaluation " + name + " is not for board " +
-                      std::to_string(static_cast<int>(kind)));
-  const std::string& text = arguments.Positional()[0];
-  const size_t side = BoardSideOf(kind);
-  if (text.size() != side * side + 1)
-    throw TUsageError("a position on board " + std::to_string(static_cast<int>(kind)) + " has " +
-                      std::to_string(side * side + 1) + " characters, not " +
-                      std::to_string(text.size()));
-  const char mover = text[0];
-  if (mover != 'X' && mover != 'b' && mover != 'O' && mover != 'w')
-    throw TUsageError(std::string("the side to move must be X, b, O or w, not '") + mover + "'");
+  const std::string name = EvaluationOption(arguments, kind);
+  const TPosition position = ReadPosition(kind, arguments.Positional()[0]);
 
   TPositionJob job;
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
@@ -50,7 +33,7 @@ TPositionJob LoadPosition(const TArguments& arguments) {
   } catch (const std::runtime_error& error) {
     throw TUsageError(error.what());
   }
-  job.Engine->ParsePosition(text, job.Image);
+  job.Image = position.Image();
   job.Engine->SetPosition(job.Image.Board, job.Image.SideToMove);
   if (job.Engine->EmptyCount == 0) throw TUsageError("the position has no empty square");
   return job;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane::cli {
 

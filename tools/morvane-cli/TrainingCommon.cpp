@@ -4,6 +4,7 @@
 #include <charconv>
 #include <ctime>
 
+#include "engine/Catalogue.h"
 #include "evaluation/EvaluationSetups.h"
 
 namespace morvane::cli {
@@ -11,7 +12,7 @@ namespace morvane::cli {
 std::string EightByEightName(const TArguments& arguments, const char* usage) {
   const auto name = arguments.Option("eval");
   if (!name) throw TUsageError(usage);
-  if (std::find(EvaluationNames.begin(), EvaluationNames.end(), *name) == EvaluationNames.end())
+  if (!FindEvaluation(*name))
     throw TUsageError("unknown evaluation \"" + *name + "\"; known are " + EvaluationNameList());
   if (EvaluationBoardSide(*name) != 8)
     throw TUsageError("the trainer works on the 8 x 8 set-ups only, not " + *name);

@@ -19,7 +19,7 @@ int RunTransferCoe(const TArguments& arguments) {
   auto source = CreateEvaluation("Bot8x8", nullptr, *from, /*loadFiles=*/false);
   source->LoadCoefficients();
   auto target = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
-  const int squares = setup.Kind == training::TWideKind::Octagon ? 88 : 100;
+  const int squares = setup.Kind == TBoardKind::Octagon ? 88 : 100;
   const std::vector<float> bias = training::TransferCoefficients(
       *source, 64, *target, squares, training::TransferPlan(setup.Name));
   const std::filesystem::path path = target->FilePath(".coe");

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "training/GameArchive.h"
 #include "training/LabelCache.h"
 

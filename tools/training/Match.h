@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "training/GameArchive.h"
 
 namespace morvane::training {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "evaluation/Patterns.h"
 
 namespace morvane::training {

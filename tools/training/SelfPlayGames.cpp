@@ -45,7 +45,7 @@ TGameFileContents ReadGameFile(const std::filesystem::path& path) {
       !ValidKind(bytes[8]))
     throw std::runtime_error(path.string() + " is not a self-play game file");
   TGameFileContents contents;
-  contents.Kind = static_cast<TWideKind>(bytes[8]);
+  contents.Kind = static_cast<TBoardKind>(bytes[8]);
   size_t at = HeaderBytes;
   while (at < bytes.size()) {
     const size_t moves = bytes[at];
@@ -67,7 +67,7 @@ TGameFileContents ReadGameFile(const std::filesystem::path& path) {
   return contents;
 }
 
-TGameFileWriter::TGameFileWriter(const std::filesystem::path& path, TWideKind kind) {
+TGameFileWriter::TGameFileWriter(const std::filesystem::path& path, TBoardKind kind) {
   if (std::filesystem::exists(path)) {
     const TGameFileContents contents = ReadGameFile(path);
     if (contents.Kind != kind)
@@ -98,9 +98,9 @@ void TGameFileWriter::Append(const TSelfPlayGame& game) {
   ++Count;
 }
 
-std::optional<std::string> ReplayGame(TWideKind kind, const TSelfPlayGame& game,
+std::optional<std::string> ReplayGame(TBoardKind kind, const TSelfPlayGame& game,
                                       const std::function<void(const TReplayedPosition&)>& visit) {
-  TWideBoard board(kind);
+  TPosition board(kind);
   for (size_t ply = 0; ply < game.Moves.size(); ++ply) {
     if (!board.PassIfNeeded()) return "move " + std::to_string(ply + 1) + " after the game ended";
     if (visit) visit({&board, static_cast<int>(ply)});
@@ -109,17 +109,17 @@ std::optional<std::string> ReplayGame(TWideKind kind, const TSelfPlayGame& game,
              std::to_string(game.Moves[ply]) + ")";
   }
   if (board.PassIfNeeded()) return "the game stops before its end";
-  if (board.FinalBlackDiff() != game.BlackDiff)
+  if (board.FinalScore() != game.BlackDiff)
     return "the recorded result " + std::to_string(game.BlackDiff) + " is not the final board's " +
-           std::to_string(board.FinalBlackDiff());
+           std::to_string(board.FinalScore());
   return std::nullopt;
 }
 
-std::vector<int> RandomWideOpening(TWideKind kind, uint32_t seed, int count) {
+std::vector<int> RandomWideOpening(TBoardKind kind, uint32_t seed, int count) {
   std::mt19937 random(seed);
-  TWideBoard board(kind);
+  TPosition board(kind);
   std::vector<int> moves;
-  int squares[TWideBoard::MaxMoveCount];
+  int squares[MaxMoves];
   for (int i = 0; i < count && board.PassIfNeeded(); ++i) {
     const int legal = board.LegalMoves(squares);
     const int square = squares[random() % static_cast<uint32_t>(legal)];
@@ -129,7 +129,7 @@ std::vector<int> RandomWideOpening(TWideKind kind, uint32_t seed, int count) {
   return moves;
 }
 
-std::vector<int> SelfPlayOpening(TWideKind kind, uint32_t seed, uint64_t index, int minRandom,
+std::vector<int> SelfPlayOpening(TBoardKind kind, uint32_t seed, uint64_t index, int minRandom,
                                  int maxRandom) {
   std::seed_seq sequence{seed, static_cast<uint32_t>(index), static_cast<uint32_t>(index >> 32)};
   std::mt19937 random(sequence);
@@ -138,11 +138,11 @@ std::vector<int> SelfPlayOpening(TWideKind kind, uint32_t seed, uint64_t index, 
   return RandomWideOpening(kind, random(), length);
 }
 
-TSelfPlayGame PlayWideGame(TWideKind kind, TOthelloPatternEngine& black,
+TSelfPlayGame PlayWideGame(TBoardKind kind, TOthelloPatternEngine& black,
                            const TFixedSearchInfo& blackLevel, TOthelloPatternEngine& white,
                            const TFixedSearchInfo& whiteLevel, const std::vector<int>& opening) {
   TSelfPlayGame game;
-  TWideBoard board(kind);
+  TPosition board(kind);
   for (const int square : opening) {
     board.PassIfNeeded();
     if (!board.Play(square)) throw std::invalid_argument("an illegal opening move");
@@ -150,20 +150,20 @@ TSelfPlayGame PlayWideGame(TWideKind kind, TOthelloPatternEngine& black,
   }
   game.OpeningLength = static_cast<uint8_t>(opening.size());
   while (board.PassIfNeeded()) {
-    const bool blackMoves = board.Side() == BlackCell;
+    const bool blackMoves = CellOf(board.ToMove()) == BlackCell;
     TOthelloPatternEngine& engine = blackMoves ? black : white;
     const TFixedSearchInfo& level = blackMoves ? blackLevel : whiteLevel;
-    engine.SetPosition(board.Image(), board.Side());
+    engine.SetPosition(board.Board(), CellOf(board.ToMove()));
     const TSearchResult result = engine.SearchFixedLevel(level);
     if (game.HandoverEmpties == NoHandover && board.Empties() <= level.ExactEmpties) {
       game.HandoverEmpties = static_cast<uint8_t>(board.Empties());
-      game.HandoverBlackScore = static_cast<int8_t>(result.Score / DiscUnit * board.Side());
+      game.HandoverBlackScore = static_cast<int8_t>(result.Score / DiscUnit * CellOf(board.ToMove()));
     }
     if (!board.Play(result.BestSquare))
       throw std::runtime_error("an engine played an illegal move");
     game.Moves.push_back(static_cast<uint8_t>(result.BestSquare));
   }
-  game.BlackDiff = static_cast<int8_t>(board.FinalBlackDiff());
+  game.BlackDiff = static_cast<int8_t>(board.FinalScore());
   return game;
 }
 

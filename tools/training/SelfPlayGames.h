@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/OthelloPatternEngine.h"
-#include "training/WideBoard.h"
+#include "engines/OthelloPatternEngine.h"
+#include "engine/Position.h"
 
 namespace morvane::training {
 
@@ -33,7 +33,7 @@ struct TSelfPlayGame {
 std::vector<uint8_t> EncodeGame(const TSelfPlayGame& game);
 
 struct TGameFileContents {
-  TWideKind Kind = TWideKind::Board10x10;
+  TBoardKind Kind = TBoardKind::Board10x10;
   std::vector<TSelfPlayGame> Games;
   uint64_t CompleteBytes = 0;  // the header and the whole records
   bool Truncated = false;      // a partial or damaged last record follows them
@@ -47,7 +47,7 @@ TGameFileContents ReadGameFile(const std::filesystem::path& path);
 // record. Throws when the file holds games of another board kind.
 class TGameFileWriter {
  public:
-  TGameFileWriter(const std::filesystem::path& path, TWideKind kind);
+  TGameFileWriter(const std::filesystem::path& path, TBoardKind kind);
   ~TGameFileWriter();
   TGameFileWriter(const TGameFileWriter&) = delete;
   TGameFileWriter& operator=(const TGameFileWriter&) = delete;
@@ -62,28 +62,28 @@ class TGameFileWriter {
 
 // One position of a replayed game, before a move (or at the end).
 struct TReplayedPosition {
-  const TWideBoard* Board;
+  const TPosition* Board;
   int Ply;  // moves played before it
 };
 
 // Replays a game, calling `visit` with every position in which the side to move has a move, and
 // checks every move's legality and the recorded result. Returns the fault in plain words.
-std::optional<std::string> ReplayGame(TWideKind kind, const TSelfPlayGame& game,
+std::optional<std::string> ReplayGame(TBoardKind kind, const TSelfPlayGame& game,
                                       const std::function<void(const TReplayedPosition&)>& visit);
 
 // `count` random legal moves from the start, drawn from `random`.
-std::vector<int> RandomWideOpening(TWideKind kind, uint32_t seed, int count);
+std::vector<int> RandomWideOpening(TBoardKind kind, uint32_t seed, int count);
 
 // Plays the opening, then lets `black` and `white` search at their levels to the end. The first
 // search that solves exactly (at most ExactEmpties empties) gives the hand-over value. Throws
 // std::runtime_error when an engine answers with an illegal move.
-TSelfPlayGame PlayWideGame(TWideKind kind, TOthelloPatternEngine& black,
+TSelfPlayGame PlayWideGame(TBoardKind kind, TOthelloPatternEngine& black,
                            const TFixedSearchInfo& blackLevel, TOthelloPatternEngine& white,
                            const TFixedSearchInfo& whiteLevel, const std::vector<int>& opening);
 
 // The opening of self-play game `index` of a run: a length drawn from [minRandom, maxRandom] and
 // its moves, both from the seed and the index, so that a rerun replays the same games.
-std::vector<int> SelfPlayOpening(TWideKind kind, uint32_t seed, uint64_t index, int minRandom,
+std::vector<int> SelfPlayOpening(TBoardKind kind, uint32_t seed, uint64_t index, int minRandom,
                                  int maxRandom);
 
 }  // namespace morvane::training

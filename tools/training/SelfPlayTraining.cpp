@@ -11,19 +11,19 @@
 namespace morvane::training {
 
 std::optional<std::string> LabelSelfPlayGame(
-    TWideKind kind, const TSelfPlayGame& game,
+    TBoardKind kind, const TSelfPlayGame& game,
     const std::function<void(const TSelfPlayLabel&)>& visit) {
   // Check the whole game before labelling any of it.
   if (auto fault = ReplayGame(kind, game, nullptr)) return fault;
   return ReplayGame(kind, game, [&](const TReplayedPosition& position) {
     if (position.Ply < game.OpeningLength) return;
-    const TWideBoard& board = *position.Board;
+    const TPosition& board = *position.Board;
     // A game that ended before the hand-over has only its result to go by.
     const bool exact =
         game.HandoverEmpties != NoHandover && board.Empties() <= game.HandoverEmpties;
     const int black =
         exact || game.HandoverEmpties == NoHandover ? game.BlackDiff : game.HandoverBlackScore;
-    visit({&board, black * board.Side(), exact});
+    visit({&board, black * CellOf(board.ToMove()), exact});
   });
 }
 
@@ -35,7 +35,7 @@ bool IsHeldOutGame(const TSelfPlayGame& game) {
 TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
                               const std::vector<std::filesystem::path>& files, int measureEmpties,
                               const std::function<void(const std::string&)>& report,
-                              const std::function<double(const TWideBoard&)>& prior,
+                              const std::function<double(const TPosition&)>& prior,
                               bool keepSearchable) {
   TSelfPlaySet set;
   const int instances = layout.InstanceCount();
@@ -46,15 +46,15 @@ TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
       const TSelfPlayGame& game = contents.Games[number];
       const bool heldOut = IsHeldOutGame(game);
       const auto fault = LabelSelfPlayGame(contents.Kind, game, [&](const TSelfPlayLabel& label) {
-        const TWideBoard& board = *label.Board;
-        layout.Classes(board.Image(), board.Side(), classes.data());
+        const TPosition& board = *label.Board;
+        layout.Classes(board.Board(), CellOf(board.ToMove()), classes.data());
         set.Rows.Features.insert(set.Rows.Features.end(), classes.begin(), classes.end());
         set.Rows.Empties.push_back(static_cast<uint8_t>(board.Empties()));
         const float priorValue = prior ? static_cast<float>(prior(board)) : 0.0f;
         if (keepSearchable && !heldOut && !label.Exact) {
           TSearchablePosition position;
-          std::memcpy(position.Board, board.Image(), MaxCells);
-          position.Side = static_cast<int8_t>(board.Side());
+          std::memcpy(position.Board, board.Board(), MaxCells);
+          position.Side = static_cast<int8_t>(CellOf(board.ToMove()));
           position.GameLabel = static_cast<int8_t>(label.Label);
           position.Row = static_cast<uint32_t>(set.Rows.Labels.size());
           position.Prior = priorValue;
@@ -65,8 +65,8 @@ TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
         set.ExactLabels += label.Exact;
         if (heldOut && label.Exact && board.Empties() == measureEmpties) {
           THeldOutPosition position;
-          std::memcpy(position.Board, board.Image(), MaxCells);
-          position.Side = static_cast<int8_t>(board.Side());
+          std::memcpy(position.Board, board.Board(), MaxCells);
+          position.Side = static_cast<int8_t>(CellOf(board.ToMove()));
           position.Exact = static_cast<int8_t>(label.Label);
           set.ExactAt.push_back(position);
         }

@@ -14,7 +14,7 @@
 namespace morvane::training {
 
 struct TSelfPlayLabel {
-  const TWideBoard* Board;  // the position, its side to move to play
+  const TPosition* Board;  // the position, its side to move to play
   int Label;                // discs for the side to move
   bool Exact;               // the label is this very position's exact value
 };
@@ -22,7 +22,7 @@ struct TSelfPlayLabel {
 // Calls `visit` for every trained position of a game (after the opening, the side to move has a
 // move). Returns the replay's fault, if any, in which case nothing further is visited.
 std::optional<std::string> LabelSelfPlayGame(
-    TWideKind kind, const TSelfPlayGame& game,
+    TBoardKind kind, const TSelfPlayGame& game,
     const std::function<void(const TSelfPlayLabel&)>& visit);
 
 // Whole games are held out, a tenth by the hash of their moves.
@@ -60,7 +60,7 @@ struct TSelfPlaySet {
 TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
                               const std::vector<std::filesystem::path>& files, int measureEmpties,
                               const std::function<void(const std::string&)>& report,
-                              const std::function<double(const TWideBoard&)>& prior = {},
+                              const std::function<double(const TPosition&)>& prior = {},
                               bool keepSearchable = false);
 
 // Labels the searchable positions of one stage again: `weight` times the engine's search value at

@@ -1,4 +1,4 @@
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 
 #include <cstring>
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/DiscCountEngine.h"
+#include "engines/DiscCountEngine.h"
 #include "evaluation/EvaluationTestSupport.h"
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 namespace morvane {
 namespace {

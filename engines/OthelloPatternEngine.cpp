@@ -1,4 +1,4 @@
-#include "evaluation/OthelloPatternEngine.h"
+#include "engines/OthelloPatternEngine.h"
 
 #include <cstring>
 #include <stdexcept>
