@@ -2,6 +2,39 @@
 
 namespace morvane::cli {
 
+namespace {
+
+// The engine's drivers answer a position without a move by a pass worth 0, which the window
+// relies on; the command line reports the true value instead, as the game goes on: the
+// opponent's search negated, or the final margin when neither side can move. `search` runs on
+// a position that has a move and leaves its result in the outcome.
+template <typename TSearch>
+TSolveOutcome SearchThroughPass(TOthelloEngine& engine, TSearch search) {
+  TSolveOutcome outcome;
+  const int64_t start = TickCount();
+  if (HasMove(engine)) {
+    const TSearchResult result = search();
+    outcome.RawScore = result.Score;
+    outcome.BestSquare = result.BestSquare;
+    outcome.Nodes = engine.NodeCount;
+  } else {
+    engine.MakePass();
+    if (HasMove(engine)) {
+      outcome.RawScore = -search().Score;
+      outcome.Nodes = engine.NodeCount;
+    } else {
+      // FinalMargin is the opponent's now.
+      outcome.RawScore = -engine.FinalMargin() * DiscUnit;
+    }
+    engine.MakePass();
+  }
+  outcome.Score = outcome.RawScore / DiscUnit;
+  outcome.Milliseconds = TickCount() - start;
+  return outcome;
+}
+
+}  // namespace
+
 bool HasMove(TOthelloEngine& engine) {
   TMoveList list;
   engine.GenerateMovesHashed(list);
@@ -16,39 +49,11 @@ TSolveOutcome SolveExactly(TOthelloEngine& engine) {
   TFixedSearchInfo exact;
   exact.Depth = 0;
   exact.ExactEmpties = engine.PlayableSquares();
-  TSolveOutcome outcome;
-  const int64_t start = TickCount();
-  if (HasMove(engine)) {
-    const TSearchResult result = engine.SearchFixedLevel(exact);
-    outcome.RawScore = result.Score;
-    outcome.Score = result.Score / DiscUnit;
-    outcome.BestSquare = result.BestSquare;
-    outcome.Nodes = engine.NodeCount;
-  } else {
-    engine.MakePass();
-    if (HasMove(engine)) {
-      outcome.Score = -engine.SearchFixedLevel(exact).Score / DiscUnit;
-      outcome.Nodes = engine.NodeCount;
-    } else {
-      outcome.Score = -engine.FinalMargin();
-    }
-    engine.MakePass();
-    outcome.RawScore = outcome.Score * DiscUnit;
-  }
-  outcome.Milliseconds = TickCount() - start;
-  return outcome;
+  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(exact); });
 }
 
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level) {
-  TSolveOutcome outcome;
-  const int64_t start = TickCount();
-  const TSearchResult result = engine.SearchFixedLevel(level);
-  outcome.Milliseconds = TickCount() - start;
-  outcome.RawScore = result.Score;
-  outcome.Score = result.Score / DiscUnit;
-  outcome.BestSquare = result.BestSquare;
-  outcome.Nodes = engine.NodeCount;
-  return outcome;
+  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(level); });
 }
 
 std::string PositionText(const TOthelloEngine& engine) {

@@ -21,10 +21,12 @@ struct TSolveOutcome {
 // negated; a finished game scores its final margin.
 TSolveOutcome SolveExactly(TOthelloEngine& engine);
 
-// The fixed-level search of the position.
+// The fixed-level search of the position, through a pass as SolveExactly. The score of a
+// finished game is exact, whole discs in RawScore too.
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level);
 
 bool HasMove(TOthelloEngine& engine);
+
 
 // The move as text, "pa" for a pass.
 std::string MoveText(const TOthelloEngine& engine, int square);
