@@ -113,6 +113,8 @@ int RunSelfPlay(const TArguments& arguments) {
   int blackWins = 0, whiteWins = 0, draws = 0;
   int64_t bookMoves = 0;
   int64_t finds = 0;
+  bool lastSaved = false;
+  int unsavedGames = 0;  // learned since the last save that succeeded
   Clock::duration lookupTime{}, learnTime{}, findTime{};
   std::printf("selfplay: %d games on %s at %s (%d/%d), book %s\n", games, board->Stem,
               levelChoice->Name, level.Depth, level.ExactEmpties, book.FilePath().c_str());
@@ -148,8 +150,12 @@ int RunSelfPlay(const TArguments& arguments) {
     (margin > 0 ? blackWins : margin < 0 ? whiteWins : draws)++;
     bookMoves += fromBook;
     const auto learnStart = Clock::now();
+    const int shownBefore = messages.Shown;
     game->LearnGame(nullptr);
     learnTime += Clock::now() - learnStart;
+    // Each save writes the whole tree, so the last one decides what the file keeps.
+    lastSaved = messages.Shown == shownBefore;
+    unsavedGames = lastSaved ? 0 : unsavedGames + 1;
     const int plies = game->MoveCount;
     game->NewGame();
     std::printf(
@@ -173,6 +179,13 @@ int RunSelfPlay(const TArguments& arguments) {
               bookMoves ? Seconds(lookupTime) * 1000 / bookMoves : 0.0, Seconds(learnTime) / games);
   std::printf("book search: %lld positions looked up at %.3f ms each\n",
               static_cast<long long>(finds), finds ? Seconds(findTime) * 1000 / finds : 0.0);
+  if (!lastSaved) {
+    std::fprintf(stderr,
+                 "morvane-cli selfplay: the book %s could not be saved; it lacks the last %d of "
+                 "the %d games\n",
+                 book.FilePath().c_str(), unsavedGames, games);
+    return 1;
+  }
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "Solving.h"
 #include "engines/EngineFactory.h"
 #include "evaluation/EvaluationSetups.h"
@@ -14,7 +15,6 @@ namespace {
 
 struct TPositionJob {
   std::unique_ptr<TOthelloPatternEngine> Engine;
-  PositionImage Image{};
 };
 
 // Reads the options shared by solve and search and loads the engine with the position.
@@ -32,27 +32,16 @@ TPositionJob LoadPosition(const TArguments& arguments) {
   if (EvaluationBoardSide(name) != BoardSideOf(kind))
     throw TUsageError("evaluation " + name + " is not for board " +
                       std::to_string(static_cast<int>(kind)));
-  const std::string& text = arguments.Positional()[0];
-  const size_t side = BoardSideOf(kind);
-  if (text.size() != side * side + 1)
-    throw TUsageError("a position on board " + std::to_string(static_cast<int>(kind)) + " has " +
-                      std::to_string(side * side + 1) + " characters, not " +
-                      std::to_string(text.size()));
-  const char mover = text[0];
-  if (mover != 'X' && mover != 'b' && mover != 'O' && mover != 'w')
-    throw TUsageError(std::string("the side to move must be X, b, O or w, not '") + mover + "'");
-
   TPositionJob job;
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
   try {
     job.Engine = CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", ""),
                                  arguments.Flag("generic"));
   } catch (const std::runtime_error& error) {
-    throw TUsageError(error.what());
+    throw TDataError(error.what());
   }
-  job.Engine->ParsePosition(text, job.Image);
-  job.Engine->SetPosition(job.Image.Board, job.Image.SideToMove);
-  if (job.Engine->EmptyCount == 0) throw TUsageError("the position has no empty square");
+  const std::string problem = LoadPositionText(*job.Engine, arguments.Positional()[0]);
+  if (!problem.empty()) throw TUsageError(problem);
   return job;
 }
 
@@ -70,12 +59,12 @@ int RunSolve(const TArguments& arguments) {
 
 int RunSearch(const TArguments& arguments) {
   arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact"});
-  TPositionJob job = LoadPosition(arguments);
   if (!arguments.Option("depth") || !arguments.Option("exact"))
     throw TUsageError("search needs --depth D and --exact E");
   TFixedSearchInfo level;
   level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
   level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
+  TPositionJob job = LoadPosition(arguments);
   const TSolveOutcome outcome = SearchLevel(*job.Engine, level);
   std::printf("score %.3f move %s nodes %lld ms %lld\n",
               static_cast<double>(outcome.RawScore) / DiscUnit,

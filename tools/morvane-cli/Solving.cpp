@@ -41,6 +41,23 @@ bool HasMove(TOthelloEngine& engine) {
   return list[0].Next != nullptr;
 }
 
+std::string LoadPositionText(TOthelloEngine& engine, const std::string& text) {
+  const size_t squares = static_cast<size_t>(engine.BoardSide * engine.BoardSide);
+  if (text.size() != squares + 1)
+    return "a position has " + std::to_string(squares + 1) +
+           " characters (the side to move, then the squares), not " + std::to_string(text.size());
+  const char mover = text[0];
+  if (mover != 'X' && mover != 'b' && mover != 'O' && mover != 'w')
+    return std::string("the side to move must be X, b, O or w, not '") + mover + "'";
+  PositionImage image{};
+  engine.ParsePosition(text, image);
+  engine.SetPosition(image.Board, image.SideToMove);
+  if (engine.EmptyCount == 0) return "the position has no empty square";
+  // Neither search nor solver is made for a board no game can reach.
+  if (engine.OwnDiscs + engine.OppDiscs == 0) return "the position has no disc";
+  return "";
+}
+
 std::string MoveText(const TOthelloEngine& engine, int square) {
   return square == PassMove ? "pa" : engine.MoveToText(square);
 }

@@ -21,12 +21,16 @@ struct TSolveOutcome {
 // negated; a finished game scores its final margin.
 TSolveOutcome SolveExactly(TOthelloEngine& engine);
 
-// The fixed-level search of the position, through a pass as SolveExactly. The score of a
-// finished game is exact, whole discs in RawScore too.
+// The fixed-level search of the position, through a pass as SolveExactly; a finished game
+// scores its final margin.
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level);
 
 bool HasMove(TOthelloEngine& engine);
 
+// Sets up the engine with a position text for solve, search and bench endgame. Returns what is
+// wrong with it in plain words (a wrong length or side to move, a full board, no disc at all),
+// or an empty text.
+std::string LoadPositionText(TOthelloEngine& engine, const std::string& text);
 
 // The move as text, "pa" for a pass.
 std::string MoveText(const TOthelloEngine& engine, int square);
