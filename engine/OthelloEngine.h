@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "engine/BoardKind.h"
 #include "engine/Cells.h"
 #include "engine/HashTable.h"
 #include "engine/SearchInfo.h"
@@ -131,6 +132,11 @@ class TOthelloEngine {
   void SetupStartPosition();
   int MobilityCount();
   int PlayableSquares() const { return BoardSide * BoardSide - BlockedCount; }
+  // The board this engine plays on: the octagon is the 10 x 10 grid with cut cells.
+  TBoardKind Kind() const {
+    if (BoardSide == 8) return TBoardKind::Board8x8;
+    return BlockedCount > 0 ? TBoardKind::Octagon : TBoardKind::Board10x10;
+  }
   // Black's disc margin with the empty squares given to the winner.
   int FinalScore() const;
   // The side to move's final margin, empties to the winner, in whole discs.

@@ -161,10 +161,7 @@ void TGameInfo::LearnGame(TProgressBar* progressBar) {
   }
 }
 
-TBoardKind TGameInfo::Kind() const {
-  if (Engine->BoardSide == 8) return TBoardKind::Board8x8;
-  return Engine->BlockedCount > 0 ? TBoardKind::Octagon : TBoardKind::Board10x10;
-}
+TBoardKind TGameInfo::Kind() const { return Engine->Kind(); }
 
 TPosition TGameInfo::Position() const {
   // The engine's board is a position of its kind by construction.

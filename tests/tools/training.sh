@@ -66,12 +66,12 @@ grep -q " 0 with exact labels" "$dir/exact.out" && fail "the solved labels were 
 [ "$(stat -c %s "$dir/trained/Bot8x8/Bot8x8.npc")" -eq 3244800 ] || fail "bad .npc size"
 [ "$(stat -c %s "$dir/trained/Bot8x8/Bot8x8.ecc")" -eq 4032 ] || fail "bad .ecc size"
 
-# An archive with nothing to train on writes no file.
+# An archive with nothing to train on is unusable input: status 2 and no file.
 mkdir -p "$dir/empty"
 echo "# nothing" | gzip > "$dir/empty/none.txt.gz"
 "$cli" train --eval Bot8x8 --archives "$dir/empty" --out "$dir/none" --checkpoint "$dir/n.ck" \
   > /dev/null 2>&1
-[ $? -eq 1 ] || fail "an empty archive did not fail"
+[ $? -eq 2 ] || fail "an empty archive was not refused"
 [ -e "$dir/none/Bot8x8/Bot8x8.coe" ] && fail "an empty archive still wrote a .coe"
 
 # Usage mistakes.

@@ -152,6 +152,38 @@ TEST(GameArchive, AMissingFileIsAnError) {
                std::runtime_error);
 }
 
+// A folder that cannot be listed, or a folder given as an archive, is refused with its path in
+// plain words, not with the file system library's own text or a report of a damaged file.
+TEST(GameArchive, AnArchiveFolderThatCannotBeReadIsNamed) {
+  TTempFolder folder("archive-folder");
+  const auto file = folder.Path / "games.txt";
+  std::ofstream(file) << "# nothing\n";
+  const auto fault = [](auto read) -> std::string {
+    try {
+      read();
+    } catch (const std::runtime_error& error) {
+      return error.what();
+    }
+    return "";
+  };
+  const std::string missing = fault([&] { ArchiveFiles(folder.Path / "none"); });
+  const std::string notFolder = fault([&] { ArchiveFiles(file); });
+  int reports = 0;
+  const std::string folderAsFile = fault([&] {
+    ReadArchive(
+        folder.Path, [](int64_t, const TArchiveGame&) { return true; },
+        [&](const std::string&) { ++reports; });
+  });
+  for (const auto& [text, path] :
+       {std::pair{missing, folder.Path / "none"}, std::pair{notFolder, file},
+        std::pair{folderAsFile, folder.Path}}) {
+    EXPECT_NE(text.find("\"" + path.string() + "\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("filesystem error"), std::string::npos) << text;
+  }
+  EXPECT_EQ(reports, 0);
+  EXPECT_EQ(ArchiveFiles(folder.Path), std::vector<std::filesystem::path>{file});
+}
+
 TEST(GameArchive, PlayMoveFlipsWhatTheReferenceFlips) {
   std::mt19937 rng(8);
   for (int round = 0; round < 200; ++round) {

@@ -127,7 +127,52 @@ TEST(SelfPlayGameFile, ANonGameFileIsRefused) {
   EXPECT_THROW(TGameFileWriter(path, TBoardKind::Octagon), std::runtime_error);
 }
 
+// What the reading of a game file throws, or "" when it reads.
+template <typename TRead>
+std::string ReadingFault(TRead read) {
+  try {
+    read();
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(SelfPlayGameFile, AFolderIsRefusedInPlainWords) {
+  TTempFolder folder("selfplay-folder");
+  for (const std::string& fault : {ReadingFault([&] { ReadGameFile(folder.Path); }),
+                                   ReadingFault([&] { GameFileKind(folder.Path); })}) {
+    EXPECT_NE(fault.find(folder.Path.string() + " is a folder"), std::string::npos) << fault;
+  }
+}
+
 class SelfPlayBoards : public ::testing::TestWithParam<TBoardKind> {};
+
+// The fit's features index the tables of its own board: a file of the other board must be
+// refused, not read past the tables' ends. Its header alone tells the board.
+TEST_P(SelfPlayBoards, TheFitRefusesGamesOfTheOtherBoard) {
+  const TBoardKind kind = GetParam();
+  const TBoardKind other = kind == TBoardKind::Octagon ? TBoardKind::Board10x10 : TBoardKind::Octagon;
+  TTempFolder folder("selfplay-board");
+  std::mt19937 rng(53);
+  const auto path = folder.Path / "games.bin";
+  {
+    TGameFileWriter writer(path, other);
+    for (int i = 0; i < 3; ++i) writer.Append(RandomReferenceGame(other, rng));
+  }
+  EXPECT_EQ(GameFileKind(path), other);
+  const char* const names[] = {"Bot10x10", "Bot8x8Oct"};
+  for (const TBoardKind setup : {kind, other}) {
+    auto evaluation =
+        CreateEvaluation(names[setup == TBoardKind::Octagon], nullptr, folder.Path, false);
+    const TFeatureLayout layout(*evaluation, setup == TBoardKind::Octagon ? 88 : 100);
+    const auto build = [&] { return BuildSelfPlaySet(layout, {path}, 12, [](const auto&) {}); };
+    if (setup == other)
+      EXPECT_EQ(build().Games, 3);
+    else
+      EXPECT_THROW(build(), std::invalid_argument);
+  }
+}
 
 // The rules of the self-play tools against the reference board on random games, move by move.
 TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
@@ -416,10 +461,10 @@ TEST(SelfPlayFit, AStageIsRelabelledByItsSearchValueMixedWithTheGameLabel) {
       child.Play(square);
       best = std::max(best, -evaluate(child));
     }
-    EXPECT_NEAR(set.Rows.Labels[position.Row],
-                0.75 * (0.6 * best + 0.4 * evaluate(boards[i])) + 0.25 * gameLabels[i] -
-                    position.Prior,
-                1e-3)
+    EXPECT_NEAR(
+        set.Rows.Labels[position.Row],
+        0.75 * (0.6 * best + 0.4 * evaluate(boards[i])) + 0.25 * gameLabels[i] - position.Prior,
+        1e-3)
         << "position " << i;
   }
   for (size_t row = 0; row < before.size(); ++row) {

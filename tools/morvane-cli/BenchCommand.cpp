@@ -1,6 +1,7 @@
 // bench: the speed figures of Morvane's engines. With no further word a small fixed set whose
 // node count is a signature of the search; "endgame", "midgame" and "perft" measure one part.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "Solving.h"
 #include "engines/DiscCountEngine.h"
 #include "engine/Perft.h"
@@ -23,11 +25,8 @@ const char* const BenchUsage =
 
 std::unique_ptr<TOthelloPatternEngine> PellinEngine(const TArguments& arguments) {
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
-  try {
-    return CreateEngineFor("Pellin", hashBits, nullptr, arguments.OptionOr("data", ""), false);
-  } catch (const std::runtime_error& error) {
-    throw TUsageError(error.what());
-  }
+  return ReadingInput(
+      [&] { return CreateEngineFor("Pellin", hashBits, nullptr, arguments.OptionOr("data", "")); });
 }
 
 // Positions reached by `plies` random moves from the start, the same on every machine: the
@@ -62,9 +61,8 @@ std::vector<std::string> RandomPositions(TOthelloEngine& engine, int count, int 
 }
 
 void LoadText(TOthelloEngine& engine, const std::string& text) {
-  PositionImage image{};
-  if (!engine.ParsePosition(text, image)) throw TUsageError("bad position \"" + text + "\"");
-  engine.SetPosition(image.Board, image.SideToMove);
+  const std::string problem = LoadPositionText(engine, text);
+  if (!problem.empty()) throw std::logic_error(problem + ": \"" + text + "\"");
   // Every position starts from an empty table, so that the counts do not depend on the order.
   engine.HashTable->Clear();
 }
@@ -169,27 +167,42 @@ int BenchPerft(const TArguments& arguments) {
 
 // One line of the endgame test file: number, position, exact score, best moves.
 struct TEndgameLine {
+  int LineNumber = 0;  // in the file, for messages
   int Number = 0;
   std::string Position;
   int Expected = 0;
   std::string BestMoves;
 };
 
-std::vector<TEndgameLine> ReadEndgameFile(const std::string& path, int first, int last) {
+// The lines numbered `first` to `last`, each position checked as solve checks its own.
+std::vector<TEndgameLine> ReadEndgameFile(TOthelloEngine& engine, const std::string& path,
+                                          int first, int last) {
   std::ifstream file(path);
-  if (!file) throw TUsageError("cannot read \"" + path + "\"");
+  if (!file) throw TDataError("cannot read the endgame test file \"" + path + "\"");
   std::vector<TEndgameLine> lines;
+  int positions = 0;
   std::string text;
   for (int lineNumber = 1; std::getline(file, text); ++lineNumber) {
     if (text.empty() || text[0] == '#') continue;
     std::istringstream fields(text);
+    const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
     TEndgameLine line;
+    line.LineNumber = lineNumber;
     if (!(fields >> line.Number >> line.Position >> line.Expected))
-      throw TUsageError(path + ":" + std::to_string(lineNumber) +
-                        ": not \"number position score\"");
+      throw TDataError(where + "not \"number position score\"");
     fields >> line.BestMoves;
+    const std::string problem = LoadPositionText(engine, line.Position);
+    if (!problem.empty()) throw TDataError(where + problem);
+    if (std::abs(line.Expected) > engine.PlayableSquares())
+      throw TDataError(where + "the score " + std::to_string(line.Expected) + " is beyond " +
+                       std::to_string(engine.PlayableSquares()) + " discs");
+    ++positions;
     if (line.Number >= first && line.Number <= last) lines.push_back(line);
   }
+  if (positions == 0) throw TDataError("there is no position in \"" + path + "\"");
+  if (lines.empty())
+    throw TDataError("no position numbered " + std::to_string(first) + " to " +
+                     std::to_string(last) + " in \"" + path + "\"");
   return lines;
 }
 
@@ -197,8 +210,10 @@ int BenchEndgame(const TArguments& arguments) {
   if (arguments.Positional().size() != 2) throw TUsageError(BenchUsage);
   const int first = static_cast<int>(arguments.IntOption("first", 0, 0, 1000000));
   const int last = static_cast<int>(arguments.IntOption("last", 1000000, 0, 1000000));
-  const auto lines = ReadEndgameFile(arguments.Positional()[1], first, last);
+  if (first > last) throw TUsageError("--first must not be above --last");
+  RequireFile(arguments.Positional()[1], "endgame test file");
   auto engine = PellinEngine(arguments);
+  const auto lines = ReadEndgameFile(*engine, arguments.Positional()[1], first, last);
   int wrong = 0;
   TTotals totals;
   for (const TEndgameLine& line : lines) {

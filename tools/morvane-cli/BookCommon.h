@@ -14,7 +14,10 @@ class TStderrMessageSink final : public TMessageSink {
  public:
   void ShowMessage(const std::string& text) override {
     std::fprintf(stderr, "morvane-cli: %s\n", text.c_str());
+    ++Shown;
   }
+  // Every message is a problem: learning a game shows one only when the book was not saved.
+  int Shown = 0;
 };
 
 // "f5" for a square of a board with `size` squares a side, "pass" for the pass.

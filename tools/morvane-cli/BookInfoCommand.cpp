@@ -1,8 +1,12 @@
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "BookCommon.h"
 #include "Commands.h"
+#include "Failures.h"
 #include "game/Book.h"
 
 namespace morvane::cli {
@@ -13,16 +17,33 @@ int RunBookInfo(const TArguments& arguments) {
     throw TUsageError("usage: book-info FILE [--board 8|10|88]");
   const std::filesystem::path path = arguments.Positional()[0];
   const TBoardKind kind = BoardKindOption(arguments);
-  if (!std::filesystem::is_regular_file(path)) {
-    std::fprintf(stderr, "morvane-cli book-info: no book file \"%s\"\n", path.c_str());
-    return 1;
-  }
+  RequireFile(path, "book file");
+  std::ifstream file(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+  if (!file && !file.eof()) throw TDataError("cannot read the book file \"" + path.string() + "\"");
   TStderrMessageSink messages;
   TScopedMessageSink sink(&messages);
   const int size = BoardSideOf(kind);
-  // Reading a book needs no engine: only learning searches.
+  // Reading a book needs no engine: only learning searches. Nothing is written here, so a book
+  // that does not read is reported, not replaced as the window would.
   TBook book(path.stem().string(), size, static_cast<int>(kind), nullptr);
-  if (!book.LoadFrom(path)) return 1;
+  std::string problem;
+  if (!book.ReadTree(bytes, problem)) {
+    for (const TBoardKind other :
+         {TBoardKind::Board8x8, TBoardKind::Board10x10, TBoardKind::Octagon}) {
+      if (other == kind) continue;
+      TBook trial(path.stem().string(), BoardSideOf(other), static_cast<int>(other), nullptr);
+      std::string ignored;
+      if (trial.ReadTree(bytes, ignored))
+        throw TDataError("the book \"" + path.string() + "\" does not belong to board " +
+                         std::to_string(static_cast<int>(kind)) + "; it reads as a book of board " +
+                         std::to_string(static_cast<int>(other)) + " (--board " +
+                         std::to_string(static_cast<int>(other)) + ")");
+    }
+    throw TDataError("the book \"" + path.string() + "\" is damaged or not a book of board " +
+                     std::to_string(static_cast<int>(kind)) + " (" + problem + ")");
+  }
 
   const TBookStats stats = book.Stats();
   std::printf("book %s (board %d)\n", path.c_str(), static_cast<int>(kind));

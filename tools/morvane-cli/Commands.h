@@ -1,5 +1,6 @@
-// The commands of morvane-cli. Each returns the process exit status; usage mistakes are thrown
-// as TUsageError.
+// The commands of morvane-cli. Each returns the process exit status: 0 success, 1 a failed run;
+// usage mistakes and unusable input are thrown as TUsageError or TDataError (status 2), see
+// Failures.h.
 #pragma once
 
 #include "Arguments.h"

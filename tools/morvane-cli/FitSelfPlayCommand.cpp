@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
@@ -39,6 +40,7 @@ int RunFitSelfPlay(const TArguments& arguments) {
   fitOptions.Progress = PrintLine;
   fitOptions.Checkpoint =
       arguments.OptionOr("checkpoint", (WorkFolder() / (setup.Name + "-selfplay.fit")).string());
+  RequireFileOrNothing(fitOptions.Checkpoint, "--checkpoint");
   const std::string relabelText = arguments.OptionOr("relabel-level", "");
   const bool relabel = !relabelText.empty();
   const TFixedSearchInfo relabelLevel =
@@ -50,13 +52,26 @@ int RunFitSelfPlay(const TArguments& arguments) {
                                         setup.Kind == TBoardKind::Octagon ? 88 : 100);
   std::vector<std::filesystem::path> files(arguments.Positional().begin(),
                                            arguments.Positional().end());
+  CheckGameFiles(setup, files);
+  // Earlier generations to compare with on the same positions; loaded now, so that a missing
+  // one stops the command before the fit.
+  std::vector<std::pair<std::string, std::unique_ptr<TOthelloPatternEngine>>> compared;
+  std::string compare = arguments.OptionOr("compare", "");
+  while (!compare.empty()) {
+    const size_t comma = compare.find(',');
+    const std::string folder = compare.substr(0, comma);
+    compare = comma == std::string::npos ? "" : compare.substr(comma + 1);
+    compared.emplace_back(
+        folder, ReadingInput([&] { return CreateEngineFor(setup.Name, 12, nullptr, folder); }));
+  }
   const auto began = std::chrono::steady_clock::now();
   // With a prior the fit learns a correction to it, pulled toward no correction.
   const std::string priorFolder = arguments.OptionOr("prior", "");
   std::unique_ptr<TOthelloPatternEngine> priorEngine;
   std::function<double(const TPosition&)> prior;
   if (!priorFolder.empty()) {
-    priorEngine = CreateEngineFor(setup.Name, 12, nullptr, priorFolder);
+    priorEngine =
+        ReadingInput([&] { return CreateEngineFor(setup.Name, 12, nullptr, priorFolder); });
     prior = [&](const TPosition& board) {
       priorEngine->SetPosition(board.Board(), CellOf(board.ToMove()));
       return static_cast<double>(priorEngine->Evaluate()) / DiscUnit;
@@ -78,13 +93,13 @@ int RunFitSelfPlay(const TArguments& arguments) {
     priorTables->LoadCoefficients();
   }
   const std::filesystem::path target = evaluation->FilePath(".coe");
-  std::filesystem::create_directories(target.parent_path());
+  MakeFolder(target.parent_path());
   // Each fit starts afresh from the rows as they stand; the checkpoint resumes only a fit of the
   // same rows, so a rerun repeats the searches and then finds its fits done.
   const auto fitAndWrite = [&] {
     training::TPatternFit fit(layout, set.Rows, fitOptions);
     if (fit.TrainingRows() == 0)
-      throw std::runtime_error("no position to train on; nothing written");
+      throw TDataError("no position to train on in the game files; nothing written");
     PrintLine(Format("%lld parameters, %lld training rows; fitting",
                      static_cast<long long>(layout.ParameterCount()),
                      static_cast<long long>(fit.TrainingRows())));
@@ -93,8 +108,7 @@ int RunFitSelfPlay(const TArguments& arguments) {
     if (priorTables) training::AddPrior(*priorTables, *evaluation, bias);
     // The tail holds Bias for 4 discs up to a full board.
     training::WriteCoefficients(
-        *evaluation, std::span<const float>(bias.data() + 4, layout.PlayableSquares() - 3),
-        target);
+        *evaluation, std::span<const float>(bias.data() + 4, layout.PlayableSquares() - 3), target);
     PrintLine(
         Format("wrote %s (%.0f s)", target.string().c_str(),
                std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
@@ -117,16 +131,9 @@ int RunFitSelfPlay(const TArguments& arguments) {
   PrintLine(Format("held-out error at %d empties against exact scores: %.3f discs (%zu positions)",
                    measureEmpties, training::StaticError(*engine, set.ExactAt),
                    set.ExactAt.size()));
-  // Earlier generations on the same positions, so that their errors compare.
-  std::string compare = arguments.OptionOr("compare", "");
-  while (!compare.empty()) {
-    const size_t comma = compare.find(',');
-    const std::string folder = compare.substr(0, comma);
-    compare = comma == std::string::npos ? "" : compare.substr(comma + 1);
-    auto other = CreateEngineFor(setup.Name, 12, nullptr, folder);
+  for (const auto& [folder, other] : compared)
     PrintLine(Format("the same with %s: %.3f discs", folder.c_str(),
                      training::StaticError(*other, set.ExactAt)));
-  }
   return 0;
 }
 

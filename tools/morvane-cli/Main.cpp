@@ -2,11 +2,13 @@
 // training.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 
 #include "Commands.h"
+#include "Failures.h"
 
 namespace {
 
@@ -81,6 +83,9 @@ int main(int argc, char** argv) {
   } catch (const TUsageError& error) {
     std::fprintf(stderr, "morvane-cli %s: %s\n", argv[1], error.what());
     return 2;
+  } catch (const std::filesystem::filesystem_error& error) {
+    std::fprintf(stderr, "morvane-cli %s: %s\n", argv[1], PlainWords(error).c_str());
+    return 1;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "morvane-cli %s: %s\n", argv[1], error.what());
     return 1;

@@ -1,13 +1,17 @@
 // match: two engines, each with its set-up, data folder and level, play N games from random
 // openings, each opening twice with the colours exchanged. Finished games are appended to a
 // results file, so a stopped match resumes.
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "Commands.h"
+#include "engine/Catalogue.h"
+#include "Failures.h"
 #include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
+#include "evaluation/EvaluationSetups.h"
 #include "training/GameArchive.h"
 #include "training/Match.h"
 #include "training/SelfPlayGames.h"
@@ -29,6 +33,9 @@ int RunMatch(const TArguments& arguments) {
   const auto evalA = arguments.Option("eval-a"), evalB = arguments.Option("eval-b");
   const auto levelA = arguments.Option("level-a"), levelB = arguments.Option("level-b");
   if (!evalA || !evalB || !levelA || !levelB) throw TUsageError(MatchUsage);
+  for (const std::string* name : {&*evalA, &*evalB})
+    if (!FindEvaluation(*name))
+      throw TUsageError("unknown evaluation \"" + *name + "\"; known are " + EvaluationNameList());
   const TFixedSearchInfo a = LevelOption(*levelA, "--level-a");
   const TFixedSearchInfo b = LevelOption(*levelB, "--level-b");
   const int games = static_cast<int>(arguments.IntOption("games", 200, 2, 100000));
@@ -44,7 +51,8 @@ int RunMatch(const TArguments& arguments) {
       << ' ' << seed << ' ' << randomMoves;
   const std::filesystem::path results = arguments.OptionOr(
       "results", (WorkFolder() / Format("match-%08x.txt", training::TextHash(key.str()))).string());
-  if (results.has_parent_path()) std::filesystem::create_directories(results.parent_path());
+  RequireFileOrNothing(results, "--results");
+  MakeFolder(results.parent_path());
 
   // Results of an earlier run with the same arguments: "game diff-for-A".
   std::vector<int> diffs;
@@ -61,9 +69,10 @@ int RunMatch(const TArguments& arguments) {
   const bool wideA = WideKindOf(*evalA, kindA), wideB = WideKindOf(*evalB, kindB);
   if (wideA != wideB || (wideA && kindA != kindB))
     throw TUsageError("the two set-ups play on different boards");
-  auto engineA = CreateEngineFor(*evalA, hashBits, nullptr, dataA);
-  auto engineB = CreateEngineFor(*evalB, hashBits, nullptr, dataB);
+  auto engineA = ReadingInput([&] { return CreateEngineFor(*evalA, hashBits, nullptr, dataA); });
+  auto engineB = ReadingInput([&] { return CreateEngineFor(*evalB, hashBits, nullptr, dataB); });
   std::ofstream log(results, std::ios::app);
+  if (!log) throw std::runtime_error("cannot write the results file \"" + results.string() + "\"");
   for (int game = static_cast<int>(diffs.size()); game < games; ++game) {
     const bool aBlack = game % 2 == 0;
     training::TMatchGame played;
@@ -81,7 +90,8 @@ int RunMatch(const TArguments& arguments) {
     }
     const int diff = aBlack ? played.BlackDiff : -played.BlackDiff;
     diffs.push_back(diff);
-    log << game + 1 << ' ' << diff << '\n' << std::flush;
+    if (!(log << game + 1 << ' ' << diff << '\n' << std::flush))
+      throw std::runtime_error("writing the results file \"" + results.string() + "\" failed");
     std::printf("game %d: A (%s %s) plays %s, A %+d  %s\n", game + 1, evalA->c_str(),
                 levelA->c_str(), aBlack ? "black" : "white", diff,
                 training::MovesText(played.Moves).c_str());

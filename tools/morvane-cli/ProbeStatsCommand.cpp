@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
@@ -82,14 +83,23 @@ std::vector<TCandidate> Candidates(const std::filesystem::path& archives, int lo
   return candidates;
 }
 
-// The same from the held-out self-play games of the 10-wide boards, after their openings.
-std::vector<TCandidate> GameCandidates(const std::string& files, int low, int high, uint32_t seed) {
-  std::vector<TCandidate> candidates;
+// "a.bin,b.bin" as paths.
+std::vector<std::filesystem::path> SplitFiles(const std::string& files) {
+  std::vector<std::filesystem::path> paths;
   std::string rest = files;
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
-    const std::string path = rest.substr(0, comma);
+    paths.emplace_back(rest.substr(0, comma));
     rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+  }
+  return paths;
+}
+
+// The same from the held-out self-play games of the 10-wide boards, after their openings.
+std::vector<TCandidate> GameCandidates(const std::vector<std::filesystem::path>& files, int low,
+                                       int high, uint32_t seed) {
+  std::vector<TCandidate> candidates;
+  for (const auto& path : files) {
     const training::TGameFileContents contents = training::ReadGameFile(path);
     for (const training::TSelfPlayGame& game : contents.Games) {
       if (!training::IsHeldOutGame(game)) continue;
@@ -141,9 +151,23 @@ int RunProbeStats(const TArguments& arguments) {
   const auto out = arguments.Option("out");
   if (!archives || !out) throw TUsageError(ProbeStatsUsage);
   const int playable = wide ? (wideKind == TBoardKind::Octagon ? 88 : 100) : 64;
+  // The input is checked before any work: a game file of another board would be measured on
+  // the wrong engine.
+  const std::vector<std::filesystem::path> gameFiles =
+      wide ? SplitFiles(*archives) : std::vector<std::filesystem::path>{};
+  if (wide)
+    CheckGameFiles({name, wideKind}, gameFiles);
+  else
+    ReadingInput([&] { return training::ArchiveFiles(*archives); });
   auto candidatesOf = [&](int low, int high, uint32_t candidateSeed) {
-    return wide ? GameCandidates(*archives, low, high, candidateSeed)
-                : Candidates(*archives, low, high, candidateSeed);
+    auto candidates = ReadingInput([&] {
+      return wide ? GameCandidates(gameFiles, low, high, candidateSeed)
+                  : Candidates(*archives, low, high, candidateSeed);
+    });
+    if (candidates.empty())
+      throw TDataError(
+          Format("no held-out position with %d to %d empties in %s", low, high, archives->c_str()));
+    return candidates;
   };
   const auto setup = CreateEvaluation(name, nullptr, *out, /*loadFiles=*/false);
   const int positions = static_cast<int>(arguments.IntOption("positions", 600, 0, 1'000'000));
@@ -154,9 +178,10 @@ int RunProbeStats(const TArguments& arguments) {
   const auto seed = static_cast<uint32_t>(arguments.IntOption("seed", 1, 0, 4294967295LL));
   const std::filesystem::path work = arguments.OptionOr("work", WorkFolder().string());
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 20, 10, 26));
-  std::filesystem::create_directories(work);
+  MakeFolder(work);
 
-  auto engine = CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", ""));
+  auto engine = ReadingInput(
+      [&] { return CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", "")); });
   // Samples belong to the evaluation that searched them: a refitted .coe starts afresh.
   std::ifstream coe(std::filesystem::path(arguments.OptionOr("data", "")) / name / (name + ".coe"),
                     std::ios::binary);
@@ -283,11 +308,12 @@ int RunMpcCheck(const TArguments& arguments) {
   const auto seed = static_cast<uint32_t>(arguments.IntOption("seed", 1, 0, 4294967295LL));
 
   // Two engines, so that neither search profits from the other's table.
-  auto withMpc = CreateEngineFor(name, 20, nullptr, arguments.OptionOr("data", ""));
+  auto withMpc = ReadingInput(
+      [&] { return CreateEngineFor(name, 20, nullptr, arguments.OptionOr("data", "")); });
   auto without = CreateEngineFor(name, 20, nullptr, arguments.OptionOr("data", ""));
   withMpc->Evaluation->MpcThreshold = threshold;
   without->Evaluation->UseMpc = false;
-  const auto candidates = Candidates(*archives, 24, 44, seed + 2);
+  const auto candidates = ReadingInput([&] { return Candidates(*archives, 24, 44, seed + 2); });
   int searched = 0, changed = 0;
   int64_t nodesWith = 0, nodesWithout = 0;
   double scoreDifference = 0;
@@ -303,6 +329,8 @@ int RunMpcCheck(const TArguments& arguments) {
     changed += a.BestSquare != b.BestSquare;
     scoreDifference += std::abs(static_cast<double>(a.Score - b.Score)) / DiscUnit;
   }
+  if (searched == 0)
+    throw TDataError("no held-out position with 24 to 44 empties and two moves in " + *archives);
   std::printf(
       "%s depth %d, threshold %.3f: %d positions, %d chosen moves changed (%.1f%%), nodes %lld "
       "with against %lld without (%.1f%% saved), mean score difference %.2f discs\n",

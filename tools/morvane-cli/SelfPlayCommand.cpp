@@ -78,9 +78,11 @@ int RunSelfPlay(const TArguments& arguments) {
   int blackWins = 0, whiteWins = 0, draws = 0;
   int64_t bookMoves = 0;
   int64_t finds = 0;
+  bool lastSaved = false;
+  int unsavedGames = 0;  // learned since the last save that succeeded
   Clock::duration lookupTime{}, learnTime{}, findTime{};
   Clock::time_point gameStart, moveStart, learnStart;
-  int margin = 0, black = 0, white = 0, plies = 0, index = 0;
+  int margin = 0, black = 0, white = 0, plies = 0;
   TSelfPlayHooks hooks;
   hooks.BeforeSearch = [&] {
     // The tree walk behind every lookup, hit or miss, timed on its own for the summary.
@@ -93,7 +95,7 @@ int RunSelfPlay(const TArguments& arguments) {
   hooks.BeforeEnter = [&](const TMoveChoice& choice) {
     if (choice.FromBook) lookupTime += Clock::now() - moveStart;
   };
-  int gameBookMoves = 0;
+  int shownBefore = 0;
   hooks.GameOver = [&] {
     const TPosition final = game->Record().Current();
     margin = final.FinalScore();
@@ -102,11 +104,12 @@ int RunSelfPlay(const TArguments& arguments) {
     plies = game->MoveCount;
     (margin > 0 ? blackWins : margin < 0 ? whiteWins : draws)++;
     learnStart = Clock::now();
+    shownBefore = messages.Shown;
   };
   TSelfPlayLoop loop(*game, level, true, hooks);
   std::printf("selfplay: %d games on %s at %s (%d/%d), book %s\n", games, board->BookStem,
               levelChoice->Name(), level.Depth, level.ExactEmpties, book.FilePath().c_str());
-  for (index = 1; index <= games; ++index) {
+  for (int index = 1; index <= games; ++index) {
     gameStart = Clock::now();
     if (loop.Run(1, nullptr) != 1) {
       std::fprintf(stderr, "morvane-cli selfplay: the search offered the illegal move %s\n",
@@ -114,12 +117,14 @@ int RunSelfPlay(const TArguments& arguments) {
       return 1;
     }
     learnTime += Clock::now() - learnStart;
-    gameBookMoves = loop.BookMoves;
-    bookMoves += gameBookMoves;
+    bookMoves += loop.BookMoves;
+    // Each save writes the whole tree, so the last one decides what the file keeps.
+    lastSaved = messages.Shown == shownBefore;
+    unsavedGames = lastSaved ? 0 : unsavedGames + 1;
     std::printf(
         "game %d/%d: black %d white %d (%s%d), %d plies, %d from the book, %.2f s, learned in "
         "%.2f s, book %lld nodes\n",
-        index, games, black, white, margin > 0 ? "+" : "", margin, plies, gameBookMoves,
+        index, games, black, white, margin > 0 ? "+" : "", margin, plies, loop.BookMoves,
         Seconds(Clock::now() - gameStart), Seconds(Clock::now() - learnStart),
         static_cast<long long>(book.Stats().Nodes));
     std::fflush(stdout);
@@ -137,6 +142,13 @@ int RunSelfPlay(const TArguments& arguments) {
               bookMoves ? Seconds(lookupTime) * 1000 / bookMoves : 0.0, Seconds(learnTime) / games);
   std::printf("book search: %lld positions looked up at %.3f ms each\n",
               static_cast<long long>(finds), finds ? Seconds(findTime) * 1000 / finds : 0.0);
+  if (!lastSaved) {
+    std::fprintf(stderr,
+                 "morvane-cli selfplay: the book %s could not be saved; it lacks the last %d of "
+                 "the %d games\n",
+                 book.FilePath().c_str(), unsavedGames, games);
+    return 1;
+  }
   return 0;
 }
 

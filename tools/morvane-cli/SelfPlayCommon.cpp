@@ -1,5 +1,8 @@
 #include "SelfPlayCommon.h"
 
+#include "Failures.h"
+#include "training/SelfPlayGames.h"
+
 namespace morvane::cli {
 
 bool WideKindOf(const std::string& name, TBoardKind& kind) {
@@ -29,6 +32,23 @@ TFixedSearchInfo LevelOption(const std::string& text, const std::string& option)
   level.ExactEmpties =
       static_cast<int32_t>(ParseInteger(text.substr(slash + 1), option + " empties", 0, 30));
   return level;
+}
+
+namespace {
+
+const char* BoardName(TBoardKind kind) {
+  return kind == TBoardKind::Octagon ? "octagon" : "10 x 10 board";
+}
+
+}  // namespace
+
+void CheckGameFiles(const TWideSetup& setup, const std::vector<std::filesystem::path>& files) {
+  for (const auto& path : files) {
+    const TBoardKind kind = ReadingInput([&] { return training::GameFileKind(path); });
+    if (kind != setup.Kind)
+      throw TDataError(path.string() + " holds games of the " + BoardName(kind) + ", not of the " +
+                       BoardName(setup.Kind) + " of " + setup.Name);
+  }
 }
 
 }  // namespace morvane::cli

@@ -1,7 +1,9 @@
 // Helpers of the self-play commands of the 10-wide boards (selfplay-games, fit-selfplay, match).
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Arguments.h"
 #include "engine/SearchInfo.h"
@@ -22,5 +24,9 @@ bool WideKindOf(const std::string& name, TBoardKind& kind);
 
 // "2/10": midgame depth and exactly solved empties.
 TFixedSearchInfo LevelOption(const std::string& text, const std::string& option);
+
+// Every game file must exist, be one and hold games of the set-up's board: a data error
+// otherwise, before any work is done.
+void CheckGameFiles(const TWideSetup& setup, const std::vector<std::filesystem::path>& files);
 
 }  // namespace morvane::cli

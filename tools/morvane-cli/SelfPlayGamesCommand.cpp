@@ -1,8 +1,10 @@
 // selfplay-games: self-play games of a 10-wide set-up with its current coefficients, appended
 // to a compact game file; a rerun with the same seed continues where the file stops.
 #include <chrono>
+#include <filesystem>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
@@ -33,10 +35,14 @@ int RunSelfPlayGames(const TArguments& arguments) {
   const int maxRandom = static_cast<int>(arguments.IntOption("max-random", 30, minRandom, 60));
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 18, 10, 26));
 
+  // The inputs first, so that a failed start leaves no new file behind: the coefficients, and
+  // the game file being continued.
+  auto engine = ReadingInput([&] { return CreateEngineFor(setup.Name, hashBits, nullptr, *data); });
+  std::error_code error;
+  if (std::filesystem::exists(*out, error)) CheckGameFiles(setup, {*out});
   training::TGameFileWriter writer(*out, setup.Kind);
   if (writer.GameCount() > 0)
     PrintLine(Format("%zu games in %s; continuing", writer.GameCount(), out->c_str()));
-  auto engine = CreateEngineFor(setup.Name, hashBits, nullptr, *data);
   const auto began = std::chrono::steady_clock::now();
   const size_t first = writer.GameCount();
   int64_t moves = 0;

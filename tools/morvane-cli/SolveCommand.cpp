@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "Commands.h"
-#include "PositionInput.h"
+#include "Failures.h"
 #include "Solving.h"
 #include "engines/EngineFactory.h"
 
@@ -14,7 +14,6 @@ namespace {
 
 struct TPositionJob {
   std::unique_ptr<TOthelloPatternEngine> Engine;
-  PositionImage Image{};
 };
 
 // Reads the options shared by solve and search and loads the engine with the position.
@@ -23,19 +22,16 @@ TPositionJob LoadPosition(const TArguments& arguments) {
     throw TUsageError("give exactly one POSITION (side to move, then the squares row by row)");
   const TBoardKind kind = BoardKindOption(arguments);
   const std::string name = EvaluationOption(arguments, kind);
-  const TPosition position = ReadPosition(kind, arguments.Positional()[0]);
-
   TPositionJob job;
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
   try {
     job.Engine = CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", ""),
                                  arguments.Flag("generic"));
   } catch (const std::runtime_error& error) {
-    throw TUsageError(error.what());
+    throw TDataError(error.what());
   }
-  job.Image = position.Image();
-  job.Engine->SetPosition(job.Image.Board, job.Image.SideToMove);
-  if (job.Engine->EmptyCount == 0) throw TUsageError("the position has no empty square");
+  const std::string problem = LoadPositionText(*job.Engine, arguments.Positional()[0]);
+  if (!problem.empty()) throw TUsageError(problem);
   return job;
 }
 
@@ -53,12 +49,12 @@ int RunSolve(const TArguments& arguments) {
 
 int RunSearch(const TArguments& arguments) {
   arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact"});
-  TPositionJob job = LoadPosition(arguments);
   if (!arguments.Option("depth") || !arguments.Option("exact"))
     throw TUsageError("search needs --depth D and --exact E");
   TFixedSearchInfo level;
   level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
   level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
+  TPositionJob job = LoadPosition(arguments);
   const TSolveOutcome outcome = SearchLevel(*job.Engine, level);
   std::printf("score %.3f move %s nodes %lld ms %lld\n",
               static_cast<double>(outcome.RawScore) / DiscUnit,

@@ -1,8 +1,10 @@
 // solve-labels: solves the late positions of archived games exactly and keeps the scores in the
 // label caches that train --labels exact reads. Resumes where an earlier run stopped.
 #include <chrono>
+#include <filesystem>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
 #include "training/ExactLabels.h"
@@ -28,13 +30,22 @@ int RunSolveLabels(const TArguments& arguments) {
   const int64_t minutes = arguments.IntOption("minutes", 0, 0, 100'000);
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 20, 10, 26));
 
+  for (const std::string& archive : arguments.Positional()) RequireFile(archive, "game archive");
+  std::error_code error;
+  if (std::filesystem::exists(*cacheFolder, error) &&
+      !std::filesystem::is_directory(*cacheFolder, error))
+    throw TUsageError("--cache must name a folder; \"" + *cacheFolder + "\" is a file");
   // The labels are exact whatever the evaluation; a trained one only orders the moves better.
-  auto engine = CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", ""));
+  auto engine = ReadingInput(
+      [&] { return CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", "")); });
   const auto began = std::chrono::steady_clock::now();
   bool outOfTime = false;
+  int64_t games = 0;
   for (const std::string& archive : arguments.Positional()) {
     if (outOfTime) break;
-    training::TLabelCache cache(training::LabelCachePath(*cacheFolder, archive));
+    // A damaged cache is input the command cannot use.
+    training::TLabelCache cache = ReadingInput(
+        [&] { return training::TLabelCache(training::LabelCachePath(*cacheFolder, archive)); });
     PrintLine(
         Format("%s: %lld games cached", archive.c_str(), static_cast<long long>(cache.Size())));
     const auto state = training::SolveArchive(
@@ -52,10 +63,12 @@ int RunSolveLabels(const TArguments& arguments) {
           return !outOfTime;
         },
         [](const std::string& line) { PrintLine("rejected " + line); });
+    games += state.Games;
     PrintLine(Format("%s: %lld games, %lld solved in this run, cache now %lld games",
                      archive.c_str(), static_cast<long long>(state.Games),
                      static_cast<long long>(state.Solved), static_cast<long long>(cache.Size())));
   }
+  if (games == 0 && !outOfTime) throw TDataError("there is no game in the archives given");
   return 0;
 }
 

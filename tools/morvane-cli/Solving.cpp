@@ -1,11 +1,79 @@
 #include "Solving.h"
 
+#include "engine/Catalogue.h"
+#include "engine/Position.h"
+
 namespace morvane::cli {
+
+namespace {
+
+// The engine's drivers answer a position without a move by a pass worth 0, which the window
+// relies on; the command line reports the true value instead, as the game goes on: the
+// opponent's search negated, or the final margin when neither side can move. `search` runs on
+// a position that has a move and leaves its result in the outcome.
+template <typename TSearch>
+TSolveOutcome SearchThroughPass(TOthelloEngine& engine, TSearch search) {
+  TSolveOutcome outcome;
+  const int64_t start = TickCount();
+  if (HasMove(engine)) {
+    const TSearchResult result = search();
+    outcome.RawScore = result.Score;
+    outcome.BestSquare = result.BestSquare;
+    outcome.Nodes = engine.NodeCount;
+  } else {
+    engine.MakePass();
+    if (HasMove(engine)) {
+      outcome.RawScore = -search().Score;
+      outcome.Nodes = engine.NodeCount;
+    } else {
+      // FinalMargin is the opponent's now.
+      outcome.RawScore = -engine.FinalMargin() * DiscUnit;
+    }
+    engine.MakePass();
+  }
+  outcome.Score = outcome.RawScore / DiscUnit;
+  outcome.Milliseconds = TickCount() - start;
+  return outcome;
+}
+
+}  // namespace
 
 bool HasMove(TOthelloEngine& engine) {
   TMoveList list;
   engine.GenerateMovesHashed(list);
   return list[0].Next != nullptr;
+}
+
+std::string LoadPositionText(TOthelloEngine& engine, const std::string& text) {
+  std::string problem;
+  const auto position = TPosition::Parse(engine.Kind(), text, &problem);
+  if (!position) return "not a position of this board: " + problem;
+  // Neither search nor solver is made for a board no game can reach.
+  if (position->Discs(TColour::Black) + position->Discs(TColour::White) == 0)
+    return "the position has no disc";
+  const PositionImage image = position->Image();
+  engine.SetPosition(image.Board, image.SideToMove);
+  if (engine.EmptyCount == 0) return "the position has no empty square";
+  return "";
+}
+
+std::string EvaluationOption(const TArguments& arguments, TBoardKind kind) {
+  std::string name;
+  for (const TBoardEntry& board : Boards) {
+    if (board.Kind == kind) {
+      name = board.Evaluation;
+      break;
+    }
+  }
+  name = arguments.OptionOr("eval", name);
+  const TEvaluationEntry* evaluation = FindEvaluation(name);
+  if (!evaluation)
+    throw TUsageError("unknown evaluation \"" + name + "\"; known: " + EvaluationNameList());
+  if (evaluation->Kind != kind)
+    throw TUsageError("evaluation " + name + " belongs to board " +
+                      std::to_string(static_cast<int>(evaluation->Kind)) + ", not to board " +
+                      std::to_string(static_cast<int>(kind)));
+  return name;
 }
 
 std::string MoveText(const TOthelloEngine& engine, int square) {
@@ -16,39 +84,11 @@ TSolveOutcome SolveExactly(TOthelloEngine& engine) {
   TFixedSearchInfo exact;
   exact.Depth = 0;
   exact.ExactEmpties = engine.PlayableSquares();
-  TSolveOutcome outcome;
-  const int64_t start = TickCount();
-  if (HasMove(engine)) {
-    const TSearchResult result = engine.SearchFixedLevel(exact);
-    outcome.RawScore = result.Score;
-    outcome.Score = result.Score / DiscUnit;
-    outcome.BestSquare = result.BestSquare;
-    outcome.Nodes = engine.NodeCount;
-  } else {
-    engine.MakePass();
-    if (HasMove(engine)) {
-      outcome.Score = -engine.SearchFixedLevel(exact).Score / DiscUnit;
-      outcome.Nodes = engine.NodeCount;
-    } else {
-      outcome.Score = -engine.FinalMargin();
-    }
-    engine.MakePass();
-    outcome.RawScore = outcome.Score * DiscUnit;
-  }
-  outcome.Milliseconds = TickCount() - start;
-  return outcome;
+  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(exact); });
 }
 
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level) {
-  TSolveOutcome outcome;
-  const int64_t start = TickCount();
-  const TSearchResult result = engine.SearchFixedLevel(level);
-  outcome.Milliseconds = TickCount() - start;
-  outcome.RawScore = result.Score;
-  outcome.Score = result.Score / DiscUnit;
-  outcome.BestSquare = result.BestSquare;
-  outcome.Nodes = engine.NodeCount;
-  return outcome;
+  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(level); });
 }
 
 std::string PositionText(const TOthelloEngine& engine) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Arguments.h"
 #include "engines/OthelloPatternEngine.h"
 
 namespace morvane::cli {
@@ -21,10 +22,20 @@ struct TSolveOutcome {
 // negated; a finished game scores its final margin.
 TSolveOutcome SolveExactly(TOthelloEngine& engine);
 
-// The fixed-level search of the position.
+// The fixed-level search of the position, through a pass as SolveExactly; a finished game
+// scores its final margin.
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level);
 
 bool HasMove(TOthelloEngine& engine);
+
+// Sets up the engine with a position text for solve, search and bench endgame. Returns what is
+// wrong with it in plain words (a character that is no square or side, the wrong number of
+// squares, a disc on a cut corner, a full board, no disc at all), or an empty text.
+std::string LoadPositionText(TOthelloEngine& engine, const std::string& text);
+
+// --eval, or the board's first evaluation; a usage error for an unknown evaluation or one that
+// belongs to another board.
+std::string EvaluationOption(const TArguments& arguments, TBoardKind kind);
 
 // The move as text, "pa" for a pass.
 std::string MoveText(const TOthelloEngine& engine, int square);

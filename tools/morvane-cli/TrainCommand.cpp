@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "Failures.h"
 #include "TrainingCommon.h"
 #include "evaluation/EvaluationSetups.h"
 #include "training/PatternFit.h"
@@ -39,6 +40,15 @@ int RunTrain(const TArguments& arguments) {
   training::TTrainingSetOptions setOptions;
   setOptions.Kind = labels == "exact" ? training::TLabelKind::Exact : training::TLabelKind::Results;
   setOptions.LabelFolder = arguments.OptionOr("label-cache", "");
+  // Without its caches an exact fit would quietly train on the results.
+  if (setOptions.Kind == training::TLabelKind::Exact) {
+    if (setOptions.LabelFolder.empty())
+      throw TUsageError("--labels exact needs --label-cache DIR, the folder solve-labels filled");
+    std::error_code error;
+    if (!std::filesystem::is_directory(setOptions.LabelFolder, error))
+      throw TDataError("the label cache folder \"" + setOptions.LabelFolder.string() +
+                       "\" does not exist");
+  }
   setOptions.MaxGames = arguments.IntOption("max-games", 0, 0, 100'000'000);
   const int share = static_cast<int>(arguments.IntOption("share", 100, 1, 100));
 
@@ -54,15 +64,17 @@ int RunTrain(const TArguments& arguments) {
   fitOptions.Checkpoint = arguments.OptionOr(
       "checkpoint",
       (WorkFolder() / (name + "-" + labels + "-" + std::to_string(share) + ".fit")).string());
+  RequireFileOrNothing(fitOptions.Checkpoint, "--checkpoint");
 
   const auto began = std::chrono::steady_clock::now();
   PrintLine("reading the archives in " + *archives);
   int64_t rejected = 0;
-  std::vector<training::TLabelledPosition> positions =
-      training::BuildTrainingSet(*archives, setOptions, [&](const std::string& line) {
-        ++rejected;
-        if (rejected <= 20) PrintLine("rejected " + line);
-      });
+  std::vector<training::TLabelledPosition> positions = ReadingInput([&] {
+    return training::BuildTrainingSet(*archives, setOptions, [&](const std::string& line) {
+      ++rejected;
+      if (rejected <= 20) PrintLine("rejected " + line);
+    });
+  });
   // A learning curve trains on a share of the training positions; the held-out games stay whole.
   if (share < 100) {
     std::erase_if(positions, [&](const training::TLabelledPosition& position) {
@@ -85,7 +97,7 @@ int RunTrain(const TArguments& arguments) {
 
   training::TPatternFit fit(layout, positions, fitOptions);
   if (fit.TrainingRows() == 0)
-    throw std::runtime_error("no position to train on in " + *archives + "; nothing written");
+    throw TDataError("no position to train on in " + *archives + "; nothing written");
   PrintLine(Format("%lld parameters, %lld training rows; fitting",
                    static_cast<long long>(layout.ParameterCount()),
                    static_cast<long long>(fit.TrainingRows())));

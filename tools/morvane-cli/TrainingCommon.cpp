@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <ctime>
 
 #include "engine/Catalogue.h"
@@ -25,7 +26,7 @@ double DoubleOption(const TArguments& arguments, const std::string& name, double
   if (!text) return fallback;
   double value = 0;
   const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (error != std::errc() || end != text->data() + text->size())
+  if (error != std::errc() || end != text->data() + text->size() || !std::isfinite(value))
     throw TUsageError("--" + name + " must be a number, not \"" + *text + "\"");
   if (value < low || value > high)
     throw TUsageError("--" + name + " must be between " + Format("%g", low) + " and " +

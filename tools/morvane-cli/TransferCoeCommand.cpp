@@ -1,5 +1,6 @@
 // transfer-coe: a starting .coe for a 10-wide set-up from the trained 8 x 8 "Bot8x8" tables.
 #include "Commands.h"
+#include "Failures.h"
 #include "SelfPlayCommon.h"
 #include "TrainingCommon.h"
 #include "evaluation/EvaluationSetups.h"
@@ -17,13 +18,13 @@ int RunTransferCoe(const TArguments& arguments) {
   const auto out = arguments.Option("out");
   if (!from || !out || !arguments.Positional().empty()) throw TUsageError(usage);
   auto source = CreateEvaluation("Bot8x8", nullptr, *from, /*loadFiles=*/false);
-  source->LoadCoefficients();
+  ReadingInput([&] { source->LoadCoefficients(); });
   auto target = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
   const int squares = setup.Kind == TBoardKind::Octagon ? 88 : 100;
   const std::vector<float> bias = training::TransferCoefficients(
       *source, 64, *target, squares, training::TransferPlan(setup.Name));
   const std::filesystem::path path = target->FilePath(".coe");
-  std::filesystem::create_directories(path.parent_path());
+  MakeFolder(path.parent_path());
   training::WriteCoefficients(*target, std::span<const float>(bias.data() + 4, squares - 3), path);
   PrintLine("wrote " + path.string());
   return 0;

@@ -146,6 +146,10 @@ std::optional<std::string> ParseGameLine(std::string_view line, TArchiveGame& ga
 TArchiveStats ReadArchive(const std::filesystem::path& path,
                           const std::function<bool(int64_t, const TArchiveGame&)>& sink,
                           const std::function<void(const std::string&)>& report) {
+  // zlib opens a folder and then reports it as a damaged file.
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error))
+    throw std::runtime_error("The game archive \"" + path.string() + "\" is a folder.");
   std::unique_ptr<gzFile_s, TGzCloser> file(gzopen(path.string().c_str(), "rb"));
   if (!file) throw std::runtime_error("Cannot open game archive \"" + path.string() + "\".");
   gzbuffer(file.get(), 1 << 17);
@@ -179,7 +183,18 @@ TArchiveStats ReadArchive(const std::filesystem::path& path,
 
 std::vector<std::filesystem::path> ArchiveFiles(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    if (std::filesystem::exists(folder, error))
+      throw std::runtime_error("The archive folder \"" + folder.string() + "\" is a file.");
+    throw std::runtime_error("Cannot read the archive folder \"" + folder.string() +
+                             "\": it does not exist.");
+  }
+  std::filesystem::directory_iterator entries(folder, error);
+  if (error)
+    throw std::runtime_error("Cannot read the archive folder \"" + folder.string() + "\" (" +
+                             error.message() + ").");
+  for (const auto& entry : entries) {
     const std::string name = entry.path().filename().string();
     const auto endsWith = [&](std::string_view suffix) {
       return name.size() > suffix.size() &&

@@ -62,6 +62,7 @@ TArchiveStats ReadArchive(const std::filesystem::path& path,
                           const std::function<void(const std::string&)>& report);
 
 // The archive files of a folder in a fixed order (name order); "*.txt.gz" and "*.txt".
+// Throws std::runtime_error in plain words when the folder cannot be read.
 std::vector<std::filesystem::path> ArchiveFiles(const std::filesystem::path& folder);
 
 // Bitboard rules on the 0..63 numbering.

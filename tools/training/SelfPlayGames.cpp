@@ -36,14 +36,37 @@ std::vector<uint8_t> EncodeGame(const TSelfPlayGame& game) {
   return bytes;
 }
 
-TGameFileContents ReadGameFile(const std::filesystem::path& path) {
+namespace {
+
+// Reads `count` bytes (all with count 0) of a game file; throws in plain words when it cannot.
+std::vector<uint8_t> ReadGameBytes(const std::filesystem::path& path, size_t count) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error))
+    throw std::runtime_error("the game file " + path.string() + " is a folder");
   std::ifstream file(path, std::ios::binary);
   if (!file) throw std::runtime_error("cannot open the game file " + path.string());
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                   std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  if (count == 0) {
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  } else {
+    bytes.resize(count);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<size_t>(file.gcount()));
+  }
   if (bytes.size() < HeaderBytes || std::memcmp(bytes.data(), Magic, 8) != 0 ||
       !ValidKind(bytes[8]))
     throw std::runtime_error(path.string() + " is not a self-play game file");
+  return bytes;
+}
+
+}  // namespace
+
+TBoardKind GameFileKind(const std::filesystem::path& path) {
+  return static_cast<TBoardKind>(ReadGameBytes(path, HeaderBytes)[8]);
+}
+
+TGameFileContents ReadGameFile(const std::filesystem::path& path) {
+  const std::vector<uint8_t> bytes = ReadGameBytes(path, 0);
   TGameFileContents contents;
   contents.Kind = static_cast<TBoardKind>(bytes[8]);
   size_t at = HeaderBytes;
@@ -76,7 +99,8 @@ TGameFileWriter::TGameFileWriter(const std::filesystem::path& path, TBoardKind k
     Count = contents.Games.size();
     File = std::fopen(path.string().c_str(), "ab");
   } else {
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    std::error_code error;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), error);
     File = std::fopen(path.string().c_str(), "wb");
     if (File) {
       std::fwrite(Magic, 1, 8, File);

@@ -43,6 +43,9 @@ struct TGameFileContents {
 // reading there (everything after it is treated as the cut-off tail).
 TGameFileContents ReadGameFile(const std::filesystem::path& path);
 
+// The board of a game file, from its header alone; throws as ReadGameFile.
+TBoardKind GameFileKind(const std::filesystem::path& path);
+
 // Appends games to a file, creating it with its header, and first cutting off a partial last
 // record. Throws when the file holds games of another board kind.
 class TGameFileWriter {

@@ -42,6 +42,9 @@ TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
   std::vector<uint16_t> classes(instances);
   for (const auto& path : files) {
     const TGameFileContents contents = ReadGameFile(path);
+    // Features of another board's positions would index past the layout's tables.
+    if (TPosition(contents.Kind).PlayableSquares() != layout.PlayableSquares())
+      throw std::invalid_argument(path.string() + " holds games of another board");
     for (size_t number = 0; number < contents.Games.size(); ++number) {
       const TSelfPlayGame& game = contents.Games[number];
       const bool heldOut = IsHeldOutGame(game);
@@ -90,8 +93,8 @@ int64_t RelabelStage(TOthelloPatternEngine& engine, const TFixedSearchInfo& leve
     if (layout.StageOf(layout.PlayableSquares() - empties) != stage) continue;
     engine.SetPosition(position.Board, position.Side);
     const double value = static_cast<double>(engine.SearchFixedLevel(level).Score) / DiscUnit;
-    set.Rows.Labels[position.Row] = static_cast<float>(
-        weight * value + (1 - weight) * position.GameLabel - position.Prior);
+    set.Rows.Labels[position.Row] =
+        static_cast<float>(weight * value + (1 - weight) * position.GameLabel - position.Prior);
     ++searched;
   }
   return searched;

@@ -53,10 +53,11 @@ struct TSelfPlaySet {
 };
 
 // The fit rows of every game of the files; held-out exact positions with `measureEmpties`
-// empties go to ExactAt. A game that does not replay goes to `report` and is skipped. With a
-// `prior` (an earlier evaluation, in discs for the side to move) the rows hold what remains of
-// each label after it, so that the fit learns a correction to that evaluation. With
-// `keepSearchable` the trained positions without an exact label go to Searchable.
+// empties go to ExactAt. A game that does not replay goes to `report` and is skipped; a file of
+// another board than the layout's throws std::invalid_argument. With a `prior` (an earlier
+// evaluation, in discs for the side to move) the rows hold what remains of each label after it,
+// so that the fit learns a correction to that evaluation. With `keepSearchable` the trained
+// positions without an exact label go to Searchable.
 TSelfPlaySet BuildSelfPlaySet(const TFeatureLayout& layout,
                               const std::vector<std::filesystem::path>& files, int measureEmpties,
                               const std::function<void(const std::string&)>& report,
