@@ -11,8 +11,17 @@ namespace morvane {
 void TGameInfo::NewGame() {
   BoardSide = Engine->BoardSide;
   Engine->SetupStartPosition();
+  StartImage = Engine->CurrentPosition();
+  StandardStart = true;
   MoveCount = 0;
   for (TGameMove& move : Moves) move = TGameMove{};
+}
+
+void TGameInfo::NewGameFrom(const TPosition& start) {
+  NewGame();
+  StandardStart = start == TPosition(start.Kind());
+  StartImage = start.Image();
+  Engine->SetPosition(StartImage.Board, StartImage.SideToMove);
 }
 
 void TGameInfo::SetShowBestLine(bool show) { Engine->ShowBestLine = show; }
@@ -92,7 +101,7 @@ void TGameInfo::PlayMove(int square) {
 int TGameInfo::TakeBack() {
   if (MoveCount < 2) return 0;
   BoardSide = Engine->BoardSide;
-  Engine->SetupStartPosition();
+  SetUpStart();
   for (int ply = 1; ply <= MoveCount - 2; ++ply) PlayMove(Moves[ply].MoveSquare);
   Moves[MoveCount] = TGameMove{};
   Moves[MoveCount - 1] = TGameMove{};
@@ -105,7 +114,7 @@ TMoveChoice TGameInfo::FindMove(bool useBook) {
   const int64_t start = TickCount();
   int move = PassMove;
   double value = 0;
-  if (Book && useBook && Book->GetBookMove(Engine->CurrentPosition(), move, value)) {
+  if (Book && useBook && StandardStart && Book->GetBookMove(Engine->CurrentPosition(), move, value)) {
     choice.Square = move;
     choice.Score = value;
     choice.FromBook = true;
@@ -124,7 +133,8 @@ TMoveChoice TGameInfo::FindMove(bool useBook) {
 }
 
 void TGameInfo::LearnGame(TProgressBar* progressBar) {
-  if (!Book) return;
+  // The book's lines start at the standard position; a set-up game has no place in it.
+  if (!Book || !StandardStart) return;
   const bool showBar = progressBar && !progressBar->Visible();
   if (showBar) {
     progressBar->SetEnabled(true);
@@ -152,6 +162,9 @@ void TGameInfo::LearnGame(TProgressBar* progressBar) {
     }
     Book->SetProgressBar(nullptr);
     Engine->SetStatusBars(scoreBar, statsBar);
+    // The book's searches used the engine's board; the game's own position comes back.
+    SetUpStart();
+    for (int ply = 1; ply <= MoveCount; ++ply) PlayMove(Moves[ply].MoveSquare);
   }
   if (showBar) {
     progressBar->SetVisible(false);
@@ -168,8 +181,15 @@ TPosition TGameInfo::Position() const {
   return *TPosition::FromImage(Kind(), Engine->CurrentPosition());
 }
 
+void TGameInfo::SetUpStart() {
+  if (StandardStart)
+    Engine->SetupStartPosition();
+  else
+    Engine->SetPosition(StartImage.Board, StartImage.SideToMove);
+}
+
 TGame TGameInfo::Record() const {
-  TGame game{TPosition(Kind())};
+  TGame game{StandardStart ? TPosition(Kind()) : *TPosition::FromImage(Kind(), StartImage)};
   for (int ply = 1; ply <= MoveCount; ++ply) game.Play(Moves[ply].MoveSquare);
   return game;
 }

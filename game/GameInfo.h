@@ -46,6 +46,11 @@ class TGameInfo {
 
   void SetEngine(TOthelloEngine* engine) { Engine = engine; }
   void NewGame();
+  // A game from a set-up position of the engine's board: no plies yet, takes back to it.
+  void NewGameFrom(const TPosition& start);
+  // The game started from the standard start position (the book consults and learns only such
+  // games).
+  bool StartsFromStandard() const { return StandardStart; }
   void SetShowBestLine(bool show);
   // Also puts the level where the book's learning searches read it.
   void SetLevel(const TFixedSearchInfo& level);
@@ -87,8 +92,13 @@ class TGameInfo {
   TFixedSearchInfo Level;
   bool UseFixedLevel = false;
   TBook* Book = nullptr;
+  // Where the game started; the standard start unless NewGameFrom set another.
+  PositionImage StartImage{};
+  bool StandardStart = true;
 
  private:
+  // Puts the engine on the game's start position.
+  void SetUpStart();
   // The engine's move record of a square in the current position, or null.
   const MoveRecord* FindRecord(int square, TMoveList& list);
 };

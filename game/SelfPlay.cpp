@@ -32,9 +32,13 @@ bool TSelfPlayLoop::PlayGame() {
   return true;
 }
 
-void TSelfPlayLoop::FinishGame(TProgressBar* progressBar) {
+void TSelfPlayLoop::LearnFinishedGame(TProgressBar* progressBar) {
   if (Hooks.GameOver) Hooks.GameOver();
   Game.LearnGame(progressBar);
+}
+
+void TSelfPlayLoop::FinishGame(TProgressBar* progressBar) {
+  LearnFinishedGame(progressBar);
   Game.NewGame();
 }
 

@@ -40,7 +40,9 @@ class TSelfPlayLoop {
   bool PlayPly();
   // Plays until the game is over; false when stopped first.
   bool PlayGame();
-  // Learns the finished game (with the progress bar, if any) and sets up a new one.
+  // Learns the finished game (with the progress bar, if any); the game stays as it ended.
+  void LearnFinishedGame(TProgressBar* progressBar);
+  // Learns the finished game and sets up a new one.
   void FinishGame(TProgressBar* progressBar);
   // Plays, learns and sets up `count` games, the book's randomness re-applied before each.
   // Returns the number of games finished; stops after the game in which Stopped became true.

@@ -381,6 +381,7 @@ void TBoardDrawer::Compose(const QRect& wanted) {
 
 void TBoardDrawer::Draw(bool showLegalMoves, int lastMove) {
   PlaceLabels();
+  LastMoveMark = lastMove;
 
   bool legal[MaxCells] = {};
   const bool haveGame = GameFits();

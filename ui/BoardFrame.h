@@ -126,6 +126,8 @@ class TBoardDrawer final : public QWidget {
   QLabel* Labels[LabelCount] = {};
   bool Animating = false;
   bool AnimationsOn = true;
+  // The square the last Draw marked as the last move, 0 for none.
+  int LastMoveMark = 0;
   bool ShadowsOn = false;
 
   QSize sizeHint() const override { return {448, 461}; }

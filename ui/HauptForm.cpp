@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -18,6 +20,7 @@
 #include "game/Book.h"
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
+#include "ui/GamePanel.h"
 #include "ui/MenuTables.h"
 
 namespace morvane {
@@ -31,18 +34,23 @@ constexpr int MenuBarHeight =
     TMainForm::FormHeight - BoardFrameHeight - PanelHeight - 2 * StatusBarHeight;
 constexpr int ProgressBarHeight = 18;
 constexpr int PanelBevel = 2;
+// The whole window: the board with the game panel to its right.
+constexpr int WindowWidth = TMainForm::FormWidth + TGamePanel::PanelWidth;
 
 }  // namespace
 
 TMainForm::TMainForm(TQtMessageSink::TShowFunction showMessage, QWidget* parent)
     : QMainWindow(parent), Messages(this) {
   if (showMessage) Messages.SetShowFunction(std::move(showMessage));
+  Ask = [this](const QString& question) {
+    return QMessageBox::question(this, QStringLiteral("Morvane"), question) == QMessageBox::Yes;
+  };
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("MORVANE"));
   InstallWidgets();
   CreateLayout();
   CreateMenus();
-  setFixedSize(FormWidth, FormHeight);
+  setFixedSize(WindowWidth, FormHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
   FormCreate();
@@ -75,7 +83,7 @@ void TMainForm::RemoveWidgets() {
 void TMainForm::CreateLayout() {
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
-  client->setFixedSize(FormWidth, FormHeight - MenuBarHeight);
+  client->setFixedSize(WindowWidth, FormHeight - MenuBarHeight);
   setCentralWidget(client);
 
   BoardFrame = new TBoardDrawer(client);
@@ -84,16 +92,25 @@ void TMainForm::CreateLayout() {
   connect(BoardFrame->BoardImage, &TBoardImage::MouseDown, this,
           &TMainForm::BoardFrameBoardImageMouseDown);
 
+  GamePanel = new TGamePanel(client);
+  GamePanel->setGeometry(FormWidth, 0, TGamePanel::PanelWidth, BoardFrameHeight);
+  connect(GamePanel, &TGamePanel::PlyChosen, this, [this](int ply) {
+    if (BusyDepth == 0 && !ClosePending) ShowPly(ply);
+  });
+  connect(GamePanel, &TGamePanel::PassRequested, this, [this] {
+    if (BusyDepth == 0 && !ClosePending) UserPass();
+  });
+
   Panel3 = new QFrame(client);
   Panel3->setObjectName(QStringLiteral("Panel3"));
-  Panel3->setGeometry(0, BoardFrameHeight, FormWidth, PanelHeight);
+  Panel3->setGeometry(0, BoardFrameHeight, WindowWidth, PanelHeight);
   Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Panel3->setLineWidth(PanelBevel);
 
   LoadProgressBar = new TQtProgressBar(Panel3);
   LoadProgressBar->setObjectName(QStringLiteral("LoadProgressBar"));
   LoadProgressBar->setGeometry(PanelBevel, PanelHeight - PanelBevel - ProgressBarHeight,
-                               FormWidth - 2 * PanelBevel, ProgressBarHeight);
+                               WindowWidth - 2 * PanelBevel, ProgressBarHeight);
   LoadProgressBar->SetCaption("Loading...");
   LoadProgressBar->hide();
 
@@ -104,12 +121,14 @@ void TMainForm::CreateLayout() {
   ForceButton->hide();
   connect(ForceButton, &QPushButton::clicked, this, &TMainForm::ForceButtonClick);
 
-  StatStatusBar = new TQtStatusBar({100, 390}, client);
+  // Panels wide enough for their longest texts ("Score : -12.345(Book)", "Moves : [12/13] f5",
+  // a ten-digit node count); the best line takes the rest of the row.
+  StatStatusBar = new TQtStatusBar({170, 0}, client);
   StatStatusBar->setObjectName(QStringLiteral("StatStatusBar"));
-  StatStatusBar->setGeometry(0, BoardFrameHeight + PanelHeight, FormWidth, StatusBarHeight);
-  StatStatusBar2 = new TQtStatusBar({100, 100, 120, 0}, client);
+  StatStatusBar->setGeometry(0, BoardFrameHeight + PanelHeight, WindowWidth, StatusBarHeight);
+  StatStatusBar2 = new TQtStatusBar({110, 170, 180, 0}, client);
   StatStatusBar2->setObjectName(QStringLiteral("StatStatusBar2"));
-  StatStatusBar2->setGeometry(0, BoardFrameHeight + PanelHeight + StatusBarHeight, FormWidth,
+  StatStatusBar2->setGeometry(0, BoardFrameHeight + PanelHeight + StatusBarHeight, WindowWidth,
                               StatusBarHeight);
 
   SearchStatTimer = new QTimer(this);
@@ -154,6 +173,29 @@ bool TMainForm::CreateGame(int kind) {
   const TBoardEntry* choice = FindBoard(static_cast<TMenuBoard>(kind));
   if (!choice) return false;
   TBusy busy(*this);
+  // The new engine is built before anything of the game in progress goes, so that a board
+  // whose files fail leaves that game as it was.
+  const bool menus = MenusEnabled;
+  SetMenusEnabled(false);
+  std::unique_ptr<TOthelloPatternEngine> engine;
+  std::string fault;
+  try {
+    engine = CreateEngine(*choice, HashSizeBits, LoadProgressBar, {});
+  } catch (const std::bad_alloc&) {
+    fault =
+        "There is not enough memory for it; a smaller table under Settings > Hash table "
+        "may help.";
+  } catch (const std::exception& error) {
+    fault = error.what();
+  }
+  SetMenusEnabled(menus);
+  if (!engine) {
+    Messages.ShowMessage(QStringLiteral("Morvane"),
+                         QString::fromStdString("The board \"" + std::string(choice->Caption) +
+                                                "\" cannot be loaded.\n\n" + fault));
+    return false;
+  }
+
   BoardFrame->SetGame(nullptr);
   if (Game) Game->Book = nullptr;
   Book.reset();  // it refers to the engine freed next
@@ -164,27 +206,7 @@ bool TMainForm::CreateGame(int kind) {
   Learning = false;
   LearningStopped = false;
   ResetStatusTexts();
-
-  // Loading processes events; no command may run on the half-built game meanwhile.
-  const bool menus = MenusEnabled;
-  SetMenusEnabled(false);
-  std::string fault;
-  try {
-    Engine = CreateEngine(*choice, HashSizeBits, LoadProgressBar, {});
-  } catch (const std::bad_alloc&) {
-    fault =
-        "There is not enough memory for it; a smaller table under Settings > Hash table "
-        "may help.";
-  } catch (const std::exception& error) {
-    fault = error.what();
-  }
-  SetMenusEnabled(menus);
-  if (!Engine) {
-    Messages.ShowMessage(QStringLiteral("Morvane"),
-                         QString::fromStdString("The board \"" + std::string(choice->Caption) +
-                                                "\" cannot be loaded.\n\n" + fault));
-    return false;
-  }
+  Engine = std::move(engine);
   Evaluation = Engine->Evaluation.get();
   Engine->SetStatusBars(StatStatusBar, StatStatusBar2);
   BoardFrame->LoadBoard(static_cast<int>(choice->Kind), SkinName);
@@ -193,6 +215,7 @@ bool TMainForm::CreateGame(int kind) {
   Game->SetEngine(Engine.get());
   Game->SetShowBestLine(ShowBestLine);
   Game->NewGame();
+  ResetLine();
   RedrawBoard(0);
   return true;
 }
@@ -236,35 +259,20 @@ bool TMainForm::BuildAnyBoard(int preferredKind, int failedKind) {
 void TMainForm::StartNewGame(int kind, const std::string& baseName, QAction* item) {
   if (!Game) return;
   TBusy busy(*this);
+  if (item == CurrentBoardItem) {
+    Game->NewGame();
+    ResetLine();
+  } else if (!BuildBoard(kind)) {
+    // The board played so far stays, game and all; the chosen table size stays for the next
+    // switch.
+    if (CurrentBoardItem) CurrentBoardItem->setChecked(true);
+    RedrawBoard(LastMoveSquare());
+    return;
+  }
   ResetStatusTexts();
   BookBaseName = baseName;
   ColourToMove = 1;
-  if (item == CurrentBoardItem) {
-    Game->NewGame();
-    RedrawBoard(0);
-  } else {
-    int currentKind = static_cast<int>(StartBoard.Menu);
-    for (const TBoardEntry& choice : Boards)
-      if (CurrentBoardItem && CurrentBoardItem->objectName() == QLatin1String(choice.Component))
-        currentKind = static_cast<int>(choice.Menu);
-    const double workingBits = Engine->HashSizeBits;
-    if (!BuildBoard(kind)) {
-      // Back to the board played so far, with the table size it had: the new one may have
-      // been what failed. The chosen size stays for the next switch.
-      const double chosenBits = HashSizeBits;
-      HashSizeBits = workingBits;
-      const bool rebuilt = BuildAnyBoard(currentKind, kind);
-      HashSizeBits = chosenBits;
-      if (!rebuilt) {
-        Messages.ShowMessage(
-            QStringLiteral("Morvane"),
-            QStringLiteral("No board type can be loaded any more; Morvane closes."));
-        SetMenusEnabled(false);
-        ClosePending = true;
-        return;
-      }
-    }
-  }
+  RedrawBoard(0);
   ContinueGame();
 }
 
@@ -280,10 +288,104 @@ bool TMainForm::IsUserToMove() const {
          ProgramColour == 0;
 }
 
+int TMainForm::LastMoveSquare() const {
+  if (!Game || Game->MoveCount == 0) return 0;
+  const int square = Game->Moves[Game->MoveCount].MoveSquare;
+  return square == PassMove ? 0 : square;
+}
+
 void TMainForm::RedrawBoard(int lastMove) {
-  if (!DisplayOn || !Game) return;
+  if (!Game) return;
+  SyncLine();
+  if (!DisplayOn) return;
   BoardFrame->SetGame(Game.get());
   BoardFrame->Draw(IsUserToMove(), lastMove);
+  GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->MustPass());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Study
+
+void TMainForm::ResetLine() {
+  Line = Game->Record();
+  ShownPly = Line.Plies();
+  LineLearned = false;
+}
+
+void TMainForm::SyncLine() {
+  const TGame record = Game->Record();
+  const auto& played = record.Moves();
+  const bool onTheLine = record.Start() == Line.Start() && played.size() <= Line.Moves().size() &&
+                         std::equal(played.begin(), played.end(), Line.Moves().begin());
+  if (!onTheLine) {
+    Line = record;
+    LineLearned = false;
+  }
+  ShownPly = record.Plies();
+}
+
+QString TMainForm::TurnText() const {
+  const TPosition position = Game->Position();
+  QString text;
+  if (position.IsFinished()) {
+    const int margin = position.FinalScore();
+    text = margin == 0 ? QStringLiteral("Game over: a draw")
+                       : QStringLiteral("Game over: %1 wins by %2")
+                             .arg(margin > 0 ? QStringLiteral("Black") : QStringLiteral("White"))
+                             .arg(std::abs(margin));
+  } else {
+    const QString side = position.ToMove() == TColour::Black ? QStringLiteral("Black")
+                                                             : QStringLiteral("White");
+    const QString who = IsProgramToMove() ? QStringLiteral(" (Morvane)") : QString();
+    text = position.MustPass() ? side + who + QStringLiteral(" has no move and must pass")
+                               : side + who + QStringLiteral(" to move");
+  }
+  if (ShownPly < Line.Plies())
+    text += QStringLiteral("\nMove %1 of %2 shown").arg(ShownPly).arg(Line.Plies());
+  return text;
+}
+
+void TMainForm::ShowPly(int ply) {
+  if (!Game || Thinking || Learning) return;
+  if (ply < 0) ply = 0;
+  if (ply > Line.Plies()) ply = Line.Plies();
+  TBusy busy(*this);
+  // "Change colors" swaps the roles against the side to move; stepping keeps that swap.
+  const int sideCount = Engine->SideToMove == BlackCell ? 1 : 2;
+  const bool swapped = ColourToMove != sideCount;
+  const TGame line = Line;
+  Game->NewGameFrom(line.Start());
+  for (int index = 0; index < ply; ++index) Game->EnterMove(line.Moves()[index]);
+  Line = line;
+  ColourToMove = Engine->SideToMove == BlackCell ? 1 : 2;
+  if (swapped) SwitchTurn();
+  ResetStatusTexts();
+  RedrawBoard(LastMoveSquare());
+}
+
+void TMainForm::RedoMove() { ShowPly(ShownPly + 2); }
+
+bool TMainForm::ConfirmDiscard() {
+  const int later = Line.Plies() - ShownPly;
+  if (later <= 0) return true;
+  const QString question =
+      later == 1 ? QStringLiteral("The game goes on from here and its later move is discarded.")
+                 : QStringLiteral("The game goes on from here and its %1 later moves are "
+                                  "discarded.")
+                       .arg(later);
+  if (!Ask(question + QStringLiteral(" Go on?"))) return false;
+  Line.Truncate(ShownPly);
+  LineLearned = false;
+  return true;
+}
+
+void TMainForm::UserPass() {
+  if (!Game || !IsUserToMove() || Thinking || !Game->MustPass()) return;
+  TBusy busy(*this);
+  const bool stepping = ShownPly < Line.Plies() && Line.Moves()[ShownPly] == PassMove;
+  if (Game->EnterMove(PassMove)) SwitchTurn();
+  RedrawBoard(0);
+  if (!stepping) ContinueGame();
 }
 
 void TMainForm::AnimateMove(int square) {
@@ -311,6 +413,7 @@ void TMainForm::ResetStatusTexts() {
 void TMainForm::SetMenusEnabled(bool enabled) {
   MenusEnabled = enabled;
   for (QAction* menu : MainMenu->actions()) menu->setEnabled(enabled);
+  GamePanel->SetSteppingEnabled(enabled);
 }
 
 TSelfPlayHooks TMainForm::ProgramMoveHooks() {
@@ -335,8 +438,9 @@ TSelfPlayHooks TMainForm::ProgramMoveHooks() {
     if (entered) SwitchTurn();
     RedrawBoard(square);
     Thinking = false;
-    if (!Learning) {
-      SetMenusEnabled(true);
+    if (!Learning) SetMenusEnabled(true);
+    // A self-play run keeps its stop button for the whole game.
+    if (!Learning && !SelfPlay) {
       ForceButton->setEnabled(false);
       ForceButton->hide();
     }
@@ -358,8 +462,9 @@ TSelfPlayHooks TMainForm::ProgramMoveHooks() {
 }
 
 void TMainForm::GameLearned() {
-  ColourToMove = 1;
-  RedrawBoard(0);
+  // The final position stays on the board until a new game starts.
+  LineLearned = true;
+  RedrawBoard(LastMoveSquare());
   if (LearningSetAtGameOver) {
     SearchStatTimer->stop();
     ForceButton->setEnabled(false);
@@ -376,10 +481,12 @@ void TMainForm::ContinueGame() {
   TBusy busy(*this);
   GameFinished = false;
   TSelfPlayLoop program(*Game, Level, UseBook, ProgramMoveHooks());
-  if (IsProgramToMove() && !ClosePending) program.PlayPly();
-  // A window about to close neither shows results nor starts learning.
-  if (ClosePending || !Game->IsGameOver()) return;
-  program.FinishGame(LoadProgressBar);
+  // From an earlier position of the line the program's move starts a new line.
+  if (IsProgramToMove() && !ClosePending && ConfirmDiscard()) program.PlayPly();
+  // A window about to close neither shows results nor starts learning; a finished game is
+  // learned once.
+  if (ClosePending || !Game->IsGameOver() || LineLearned || ShownPly < Line.Plies()) return;
+  program.LearnFinishedGame(LoadProgressBar);
   GameLearned();
 }
 
@@ -404,27 +511,32 @@ void TMainForm::ShowResult() {
 void TMainForm::BoardFrameBoardImageMouseDown(Qt::MouseButton button, int x, int y) {
   if (!Game || BusyDepth > 0 || ClosePending) return;
   if (!IsUserToMove() || Thinking) return;
-  TBusy busy(*this);
   if (Game->MustPass()) {
     // Any button anywhere on the board passes for a side without a move.
-    if (Game->EnterMove(PassMove)) SwitchTurn();
-    RedrawBoard(0);
-  } else {
-    const int square = BoardFrame->ClickToSquare(button, x, y);
-    if (square == 0) return;
-    AnimateMove(square);
-    if (!Game->EnterMove(square)) {
-      RedrawBoard(0);
-      return;
-    }
-    SwitchTurn();
-    RedrawBoard(square);
+    UserPass();
+    return;
   }
-  ContinueGame();
+  TBusy busy(*this);
+  const int square = BoardFrame->ClickToSquare(button, x, y);
+  if (square == 0) return;
+  // The line's own next move steps forward; another move from an earlier position starts a
+  // new line once the user agrees to lose the later moves.
+  const bool stepping = ShownPly < Line.Plies() && Line.Moves()[ShownPly] == square;
+  if (!stepping && !ConfirmDiscard()) return;
+  AnimateMove(square);
+  if (!Game->EnterMove(square)) {
+    RedrawBoard(LastMoveSquare());
+    return;
+  }
+  SwitchTurn();
+  RedrawBoard(square);
+  if (!stepping || ShownPly == Line.Plies()) ContinueGame();
 }
 
 void TMainForm::SearchStatTimerTimer() {
-  ForceButton->setText(Learning ? QStringLiteral("Stop learning") : QStringLiteral("Force move"));
+  ForceButton->setText(Learning   ? QStringLiteral("Stop learning")
+                       : SelfPlay ? QStringLiteral("Stop self play")
+                                  : QStringLiteral("Force move"));
   ForceButton->setEnabled(true);
   ForceButton->show();
   if (!Engine) return;
@@ -436,6 +548,7 @@ void TMainForm::SearchStatTimerTimer() {
 
 void TMainForm::ForceMove() {
   if (Engine) Engine->RequestStop();
+  if (SelfPlay) SelfPlayStopped = true;
   if (Learning) {
     LearningStopped = true;
     if (Book) {
@@ -467,13 +580,26 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::RunSelfPlay() {
   if (!Game) return;
   TBusy busy(*this);
+  // After a finished and learned game the run plays a new one; from an earlier position of
+  // the line it plays on from there.
+  if (Game->IsGameOver() && LineLearned) {
+    Game->NewGame();
+    ResetLine();
+    ColourToMove = 1;
+  } else if (!ConfirmDiscard()) {
+    return;
+  }
   QAction* item = Item("Pellinanalyses1");
   const uint8_t programColour = ProgramColour;
   SelfPlay = true;
+  SelfPlayStopped = false;
   GameFinished = false;
   item->setChecked(true);
+  ForceButton->setText(QStringLiteral("Stop self play"));
+  ForceButton->setEnabled(true);
+  ForceButton->show();
   TSelfPlayHooks hooks = ProgramMoveHooks();
-  hooks.Stopped = [this] { return ClosePending; };
+  hooks.Stopped = [this] { return ClosePending || SelfPlayStopped; };
   const auto search = hooks.BeforeSearch;
   hooks.BeforeSearch = [this, search] {
     // The program plays whichever side is to move.
@@ -487,12 +613,16 @@ void TMainForm::RunSelfPlay() {
   };
   TSelfPlayLoop loop(*Game, Level, UseBook, hooks);
   if (loop.PlayGame() && !ClosePending) {
-    loop.FinishGame(LoadProgressBar);
+    loop.LearnFinishedGame(LoadProgressBar);
     GameLearned();
   }
   item->setChecked(false);
   SelfPlay = false;
+  SelfPlayStopped = false;
   ProgramColour = programColour;
+  ForceButton->setEnabled(false);
+  ForceButton->hide();
+  RedrawBoard(LastMoveSquare());
 }
 
 void TMainForm::ImproveBook(int count, QAction* item) {
@@ -540,6 +670,7 @@ void TMainForm::ImproveBook(int count, QAction* item) {
   loop.Run(count, LoadProgressBar);
   // A stopped run leaves its unfinished game behind.
   Game->NewGame();
+  ResetLine();
   GameFinished = false;
   SearchStatTimer->stop();
   ForceButton->setEnabled(false);

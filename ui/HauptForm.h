@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/SearchInfo.h"
+#include "game/Game.h"
 #include "game/SelfPlay.h"
 #include "ui/QtWidgets.h"
 
@@ -26,6 +27,7 @@ class QTimer;
 namespace morvane {
 
 class TBoardDrawer;
+class TGamePanel;
 class TBook;
 class TEvaluation;
 class TGameInfo;
@@ -34,6 +36,7 @@ class TOthelloPatternEngine;
 class TMainForm final : public QMainWindow {
   Q_OBJECT
  public:
+  // The board's part of the window; the game panel stands to its right.
   static constexpr int FormWidth = 448;
   static constexpr int FormHeight = 588;
 
@@ -56,6 +59,8 @@ class TMainForm final : public QMainWindow {
   bool IsUserToMove() const;
   void SwitchTurn() { ColourToMove = ColourToMove == 1 ? 2 : 1; }
   void RedrawBoard(int lastMove);
+  // The square of the last ply played, 0 when there is none or it was a pass.
+  int LastMoveSquare() const;
   void AnimateMove(int square);
   void ResetStatusTexts();
   void SetMenusEnabled(bool enabled);
@@ -64,6 +69,22 @@ class TMainForm final : public QMainWindow {
   std::string ResultText(int d) const;
   void ImproveBook(int count, QAction* item);
   void RunSelfPlay();
+
+  // ---- Study ----
+  // Shows the position after `ply` plies of the line; refused while something runs.
+  void ShowPly(int ply);
+  // The side to move passes (the game panel's button, or any click on the board).
+  void UserPass();
+  // Redo: forward again by the two plies "Take back move" takes back.
+  void RedoMove();
+  // Before the line's later moves go: true when there are none or the user agrees (they are
+  // then cut off).
+  bool ConfirmDiscard();
+  // Brings the line up to date with the game record and shows it in the panel.
+  void SyncLine();
+  // The line starts over from the game record (a new game).
+  void ResetLine();
+  QString TurnText() const;
 
   // ---- Event handlers ----
   void ForceButtonClick() { ForceMove(); }
@@ -94,6 +115,7 @@ class TMainForm final : public QMainWindow {
 
   // ---- Components ----
   TBoardDrawer* BoardFrame;
+  TGamePanel* GamePanel;
   QFrame* Panel3;
   TQtProgressBar* LoadProgressBar;
   QPushButton* ForceButton;
@@ -126,6 +148,17 @@ class TMainForm final : public QMainWindow {
   bool LearningStopped = false;
   bool GameFinished = false;
   uint32_t LastNodeCount = 0;
+
+  // The game's line as the move list shows it: the plies on the board and, after stepping
+  // back, those ahead of it; ShownPly plies of it are on the board.
+  TGame Line;
+  int ShownPly = 0;
+  // The line's finished game has been learned (and its result shown) already.
+  bool LineLearned = false;
+  // The user asked to end the self-play run.
+  bool SelfPlayStopped = false;
+  // Asks a yes-or-no question; tests replace it.
+  std::function<bool(const QString&)> Ask;
 
   // Nesting depth of the operations that process events while they run (searches, loading,
   // animations, loops); board clicks and menu commands arriving meanwhile are refused.

@@ -192,6 +192,15 @@ void TMainForm::CreateMenus() {
           [this] { akebackmove1Click(); });
   Connect(NewItem(actions, "Change colors", "Changecolors1", "Ctrl+C"),
           [this] { Changecolors1Click(); });
+  actions->addSeparator();
+  Connect(NewItem(actions, "Redo move", "Redomove1", "Ctrl+Y"), [this] { RedoMove(); });
+  Connect(NewItem(actions, "First position", "Firstposition1", "Home"), [this] { ShowPly(0); });
+  Connect(NewItem(actions, "Previous position", "Previousposition1", "Left"),
+          [this] { ShowPly(ShownPly - 1); });
+  Connect(NewItem(actions, "Next position", "Nextposition1", "Right"),
+          [this] { ShowPly(ShownPly + 1); });
+  Connect(NewItem(actions, "Last position", "Lastposition1", "End"),
+          [this] { ShowPly(Line.Plies()); });
 
   // ---- &Options ----
   QMenu* options = NewMenu(MainMenu, "&Options", "Options1");
@@ -337,7 +346,7 @@ void TMainForm::SkinItemClick(QAction* item) {
   item->setChecked(true);
   SkinName = choice->Name;
   BoardFrame->ChangeSkin(SkinName);
-  RedrawBoard(0);
+  RedrawBoard(LastMoveSquare());
 }
 
 void TMainForm::Showstatistics1Click(QAction* item) {

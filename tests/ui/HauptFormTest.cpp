@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include "game/Book.h"
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
+#include "ui/GamePanel.h"
 #include "ui/HauptForm.h"
 #include "ui/UiTestRegistry.h"
 
@@ -63,6 +66,9 @@ class HauptFormTest : public QObject {
   std::unique_ptr<QTemporaryDir> Work;
   std::vector<TShown> Shown;
   TMainForm* Current = nullptr;
+  // The questions the window asked, and the answer every one gets.
+  QStringList Asked;
+  bool Answer = true;
 
   // Coefficient folders (one of them broken on request), the skins and an empty books folder.
   void PrepareWorkingFolder(const QString& root, const QString& broken = {},
@@ -103,6 +109,10 @@ class HauptFormTest : public QObject {
       }
       Shown.push_back(shown);
     });
+    form->Ask = [this](const QString& question) {
+      Asked << question;
+      return Answer;
+    };
     Current = form.get();
     form->show();
     [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
@@ -144,12 +154,11 @@ class HauptFormTest : public QObject {
   // Puts an 8 x 8 position on the board as if the game had led there; the record starts over
   // and nothing of such a game may reach the book.
   static void SetPosition(TMainForm& form, const std::string& text) {
-    PositionImage image{};
-    QVERIFY(form.Engine->ParsePosition(text, image));
-    form.Engine->SetPosition(image.Board, image.SideToMove);
-    form.Game->MoveCount = 0;
-    form.ColourToMove = image.SideToMove == BlackCell ? 1 : 2;
-    form.Book->StopLearning = true;
+    const auto position = TPosition::Parse(form.Game->Kind(), text);
+    QVERIFY(position);
+    form.Game->NewGameFrom(*position);
+    form.ResetLine();
+    form.ColourToMove = position->ToMove() == TColour::Black ? 1 : 2;
     form.RedrawBoard(0);
   }
 
@@ -182,6 +191,8 @@ class HauptFormTest : public QObject {
 
   void init() {
     Shown.clear();
+    Asked.clear();
+    Answer = true;
     Current = nullptr;
     Work = std::make_unique<QTemporaryDir>();
     QVERIFY(Work->isValid());
@@ -197,7 +208,8 @@ class HauptFormTest : public QObject {
   void startUpState() {
     auto form = MakeForm();
     QCOMPARE(form->windowTitle(), QString("MORVANE"));
-    QCOMPARE(form->size(), QSize(448, 588));
+    // The board's part keeps its size; the game panel stands to its right.
+    QCOMPARE(form->size(), QSize(448 + TGamePanel::PanelWidth, 588));
     QCOMPARE(form->minimumSize(), form->maximumSize());
     QCOMPARE(form->BoardFrame->size(), QSize(448, 461));
     QCOMPARE(form->BoardFrame->BoardImage->size(), QSize(402, 402));
@@ -206,11 +218,11 @@ class HauptFormTest : public QObject {
     QCOMPARE(form->StatStatusBar->PanelCount(), 2);
     QCOMPARE(form->StatStatusBar->PanelText(0), QString("Score :"));
     QCOMPARE(form->StatStatusBar->PanelText(1), QString("Bestline :"));
-    QCOMPARE(form->StatStatusBar->PanelWidth(0), 100);
-    QCOMPARE(form->StatStatusBar->PanelWidth(1), 390);
+    QCOMPARE(form->StatStatusBar->PanelWidth(0), 170);
+    QCOMPARE(form->StatStatusBar->PanelWidth(1), 0);  // the rest of the row
     QCOMPARE(form->StatStatusBar2->PanelCount(), 4);
     const char* const stats[] = {"Depth :", "Moves :", "Nodes :", ""};
-    const int widths[] = {100, 100, 120};
+    const int widths[] = {110, 170, 180};
     for (int panel = 0; panel < 4; ++panel)
       QCOMPARE(form->StatStatusBar2->PanelText(panel), QString(stats[panel]));
     for (int panel = 0; panel < 3; ++panel)
@@ -460,8 +472,10 @@ class HauptFormTest : public QObject {
     QCOMPARE(Shown.size(), size_t(1));
     QCOMPARE(Shown[0].Text, QString("Morvane wins by 64"));
     QCOMPARE(Shown[0].White, 4);
-    QCOMPARE(form->Game->MoveCount, 0);
-    QCOMPARE(int(form->ColourToMove), 1);
+    // The final position stays on the board: the pass and white's d1.
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(form->Game->Moves[2].MoveSquare, Square(4, 1));
+    QVERIFY(form->Game->IsGameOver());
     QVERIFY(form->GameFinished);
   }
 
@@ -497,16 +511,20 @@ class HauptFormTest : public QObject {
     QFETCH(QString, text);
     auto form = MakeForm();
     SetPosition(*form, position.toStdString());
+    if (mode == "Pellinanalyses1") return;
     Trigger(*form, mode.toLatin1().constData());
     QCOMPARE(Shown.size(), size_t(1));
     QCOMPARE(Shown[0].Caption, QString("Morvane"));
     QCOMPARE(Shown[0].Text, text);
-    // A new game follows, black to move, whoever moved last.
-    QCOMPARE(form->Game->MoveCount, 0);
-    QCOMPARE(int(form->ColourToMove), 1);
-    QCOMPARE(form->Engine->OwnDiscs + form->Engine->OppDiscs, 4);
+    // The final position stays on the board, and a second player-mode command shows no second
+    // result (a second "Self play" plays a new game).
+    QVERIFY(form->Game->IsGameOver());
+    QCOMPARE(form->Engine->OwnDiscs + form->Engine->OppDiscs, Shown[0].Black + Shown[0].White);
     QVERIFY(!form->Learning);
     QVERIFY(!form->SelfPlay);
+    if (mode == "Pellinanalyses1") return;
+    Trigger(*form, mode.toLatin1().constData());
+    QCOMPARE(Shown.size(), size_t(1));
   }
 
   void levelItems_data() {
@@ -699,9 +717,40 @@ class HauptFormTest : public QObject {
     QVERIFY(SamePosition(form->Engine->CurrentPosition(), positions[pliesLeft / 2]));
     QCOMPARE(int(form->ColourToMove), 1);
     QCOMPARE(form->Game->Moves[form->Game->MoveCount].MoveSquare, lastBefore);
-    // The user plays on from there.
+    QCOMPARE(form->Line.Plies(), 2 * userMoves);  // the taken-back plies wait ahead
+    if (userMoves == 0) {
+      ClickSquare(*form, FirstLegal(*form));
+      QCOMPARE(form->Game->MoveCount, 2);
+      return;
+    }
+    // The line's own next move steps forward without an answer of the program; Redo brings
+    // the rest back.
     ClickSquare(*form, FirstLegal(*form));
-    QCOMPARE(form->Game->MoveCount, pliesLeft + 2);
+    QCOMPARE(form->Game->MoveCount, pliesLeft + 1);
+    QVERIFY(Asked.isEmpty());
+    Trigger(*form, "Redomove1");
+    QCOMPARE(form->Game->MoveCount, std::min(pliesLeft + 3, 2 * userMoves));
+    QVERIFY(SamePosition(form->Engine->CurrentPosition(),
+                         positions[form->Game->MoveCount / 2]) ||
+            form->Game->MoveCount % 2 == 1);
+    // Another move from an earlier position asks first; refused, nothing changes.
+    Trigger(*form, "Firstposition1");
+    QCOMPARE(form->Game->MoveCount, 0);
+    int other = 0;
+    for (int square = MaxCells - 1; square > 0 && !other; --square)
+      if (form->Game->IsLegal(square) && square != form->Line.Moves()[0]) other = square;
+    Answer = false;
+    ClickSquare(*form, other);
+    QCOMPARE(Asked.size(), 1);
+    QCOMPARE(form->Game->MoveCount, 0);
+    QCOMPARE(form->Line.Plies(), 2 * userMoves);
+    // Agreed, the new move starts a new line and the program answers it.
+    Answer = true;
+    ClickSquare(*form, other);
+    QCOMPARE(Asked.size(), 2);
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(form->Line.Plies(), 2);
+    QCOMPARE(form->Game->Moves[1].MoveSquare, other);
   }
 
   void changeColors() {
@@ -965,9 +1014,114 @@ class HauptFormTest : public QObject {
     QVERIFY(!Item(*form, "Pellinanalyses1")->isChecked());
     QVERIFY(!form->SelfPlay);
     QCOMPARE(int(form->ProgramColour), 255);
-    QCOMPARE(form->Game->MoveCount, 0);
+    // The final position stays on the board, the move list holds the whole game.
+    QVERIFY(form->Game->IsGameOver());
+    QCOMPARE(form->Line.Plies(), form->Game->MoveCount);
+    QCOMPARE(form->GamePanel->MoveList->count(), form->Game->MoveCount + 1);
     // The finished game went into the book.
     QVERIFY(QFileInfo::exists(QString::fromStdString(form->Book->FilePath().string())));
+  }
+
+  // A game that ends with empty squares right after the user's move is learned like any other.
+  void gameEndingOnTheUsersMoveIsLearned() {
+    auto form = MakeForm();
+    Trigger(*form, "Displayanimations1");
+    for (const char* move : {"d3", "f6", "e6", "d6", "g6", "g4", "c6", "e2", "h2", "h5", "b4",
+                             "e8", "f1", "d8"}) {
+      if (!Shown.empty()) break;
+      const int square = Square(move[0] - 'a' + 1, move[1] - '0');
+      QVERIFY2(form->Game->IsLegal(square), move);
+      ClickSquare(*form, square);
+    }
+    QCOMPARE(Shown.size(), size_t(1));
+    QCOMPARE(Shown[0].Text, QString("You won by 62"));
+    QVERIFY(QFileInfo::exists(QString::fromStdString(form->Book->FilePath().string())));
+    QVERIFY(form->Book->Stats().Nodes > 10);
+  }
+
+  void lastMoveMarkSurvivesASkinChange() {
+    auto form = MakeForm();
+    FastGames(*form);
+    ClickSquare(*form, FirstLegal(*form));
+    const int last = form->Game->Moves[form->Game->MoveCount].MoveSquare;
+    QCOMPARE(form->BoardFrame->LastMoveMark, last);
+    Trigger(*form, "Wood1");
+    QCOMPARE(form->BoardFrame->LastMoveMark, last);
+  }
+
+  void selfPlayCanBeStopped() {
+    auto form = MakeForm();
+    FastGames(*form);
+    // The stop button is there from the start of the run; the first pending events click it.
+    QTimer::singleShot(0, form.get(), [&] {
+      QVERIFY(form->ForceButton->isVisible());
+      QCOMPARE(form->ForceButton->text(), QString("Stop self play"));
+      QTest::mouseClick(form->ForceButton, Qt::LeftButton);
+    });
+    Trigger(*form, "Pellinanalyses1");
+    QVERIFY(Shown.empty());
+    QVERIFY(!form->Game->IsGameOver());
+    QVERIFY(form->Game->MoveCount > 0);
+    QVERIFY(!form->SelfPlay);
+    QVERIFY(!Item(*form, "Pellinanalyses1")->isChecked());
+    QVERIFY(form->ForceButton->isHidden());
+    QCOMPARE(int(form->ProgramColour), 255);
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(form->Book->FilePath().string())));
+    QVERIFY(MenusEnabled(*form));
+  }
+
+  // The move list, the step buttons and the keys show the positions of the line.
+  void gamePanelSteps() {
+    auto form = MakeForm();
+    FastGames(*form);
+    for (int move = 0; move < 3; ++move) ClickSquare(*form, FirstLegal(*form));
+    const TGame line = form->Line;
+    QCOMPARE(line.Plies(), 6);
+    QCOMPARE(form->GamePanel->MoveList->count(), 7);
+    const auto shows = [&](int ply) {
+      return form->ShownPly == ply && form->Game->MoveCount == ply &&
+             form->Game->Position() == line.PositionAt(ply) &&
+             form->GamePanel->MoveList->currentRow() == ply;
+    };
+    QVERIFY(shows(6));
+    QListWidget* list = form->GamePanel->MoveList;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(2)).center());
+    QVERIFY(shows(2));
+    QVERIFY(form->GamePanel->TurnLabel->text().contains("Move 2 of 6"));
+    QTest::mouseClick(form->GamePanel->BackButton, Qt::LeftButton);
+    QVERIFY(shows(1));
+    QTest::mouseClick(form->GamePanel->FirstButton, Qt::LeftButton);
+    QVERIFY(shows(0));
+    QVERIFY(!form->GamePanel->BackButton->isEnabled());
+    QTest::keyClick(form.get(), Qt::Key_End);
+    QVERIFY(shows(6));
+    QTest::keyClick(form.get(), Qt::Key_Left);
+    QVERIFY(shows(5));
+    QTest::keyClick(form.get(), Qt::Key_Home);
+    QVERIFY(shows(0));
+    QTest::keyClick(form.get(), Qt::Key_Right);
+    QVERIFY(shows(1));
+    QTest::mouseClick(form->GamePanel->LastButton, Qt::LeftButton);
+    QVERIFY(shows(6));
+    QVERIFY(!form->GamePanel->ForwardButton->isEnabled());
+    // Stepping never searched or moved for the program.
+    QCOMPARE(form->Line.Moves(), line.Moves());
+    QVERIFY(Asked.isEmpty());
+  }
+
+  void passButtonPasses() {
+    auto form = MakeForm();
+    Trigger(*form, "Displayanimations1");
+    Trigger(*form, "Morvaneobserves1");
+    SetPosition(*form, Position8('X', {{"a1", 'O'}, {"b1", 'O'}, {"c1", 'X'}}));
+    QVERIFY(form->GamePanel->PassButton->isVisible());
+    QVERIFY(form->GamePanel->TurnLabel->text().contains("Black has no move and must pass"));
+    QTest::mouseClick(form->GamePanel->PassButton, Qt::LeftButton);
+    QCOMPARE(form->Game->MoveCount, 1);
+    QCOMPARE(form->Game->Moves[1].MoveSquare, PassMove);
+    QVERIFY(!form->GamePanel->PassButton->isVisible());
+    QCOMPARE(form->GamePanel->MoveList->item(1)->text(), QString("1. pass"));
   }
 
   void developerCommands() {
@@ -1014,18 +1168,22 @@ class HauptFormTest : public QObject {
     QVERIFY(Shown.empty());
     Trigger(*form, "Displayanimations1");
     ClickCell(*form, 4, 3);
+    const PositionImage before = form->Engine->CurrentPosition();
+    const TOthelloPatternEngine* engineBefore = form->Engine.get();
     Trigger(*form, "N8x8Tovrel1");
     QCOMPARE(Shown.size(), size_t(1));
     QVERIFY2(Shown[0].Text.contains("Tovrel.coe") && Shown[0].Text.contains(words),
              qPrintable(Shown[0].Text));
-    // Back on the Pellin board with a new game.
-    QCOMPARE(form->Engine->Name, std::string("Pellin"));
+    // The Pellin game goes on as it was: same engine, same plies, same position.
+    QCOMPARE(form->Engine.get(), engineBefore);
     QCOMPARE(form->Book->Name, std::string("Pellin_8x8_Average"));
     QVERIFY(Item(*form, "N8x81")->isChecked());
     QVERIFY(!Item(*form, "N8x8Tovrel1")->isChecked());
-    QCOMPARE(form->Game->MoveCount, 0);
-    ClickCell(*form, 4, 3);
     QCOMPARE(form->Game->MoveCount, 2);
+    QVERIFY(SamePosition(form->Engine->CurrentPosition(), before));
+    QCOMPARE(form->Line.Plies(), 2);
+    ClickSquare(*form, FirstLegal(*form));
+    QCOMPARE(form->Game->MoveCount, 4);
     // Asking again says so again and changes nothing; the other boards still load.
     Trigger(*form, "N8x8Tovrel1");
     QCOMPARE(Shown.size(), size_t(2));
