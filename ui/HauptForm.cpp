@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
@@ -47,6 +48,8 @@ TMainForm::TMainForm(TQtMessageSink::TShowFunction showMessage, QWidget* parent)
   };
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("MORVANE"));
+  Settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                         QStringLiteral("Morvane"), QStringLiteral("Morvane"));
   InstallWidgets();
   CreateLayout();
   CreateMenus();
@@ -150,19 +153,23 @@ void TMainForm::FormCreate() {
   UseBook = true;
   DisplayOn = true;
   ShowBestLine = true;
-  HashSizeBits = 16.0;
+  // The table of the "2 Mb" item, which carries the check mark at start.
+  HashSizeBits = 17.0;
   Thinking = false;
   ResetStatusTexts();
   BookBaseName = StartBoard.BookStem;
   LevelSuffix = StartLevel.Suffix;
   Level = LevelInfo(StartLevel);
   TBusy busy(*this);
-  // Pellin first; a board whose files fail leaves the others usable.
-  if (!BuildAnyBoard(static_cast<int>(StartBoard.Menu))) {
+  const int board = RestoreSettingsBeforeBuilding();
+  // The remembered board (Pellin at first) first; a board whose files fail leaves the others
+  // usable.
+  if (!BuildAnyBoard(board)) {
     Messages.ShowMessage(QStringLiteral("Morvane"),
                          QStringLiteral("No board type could be loaded, so Morvane cannot start."));
     SetMenusEnabled(false);
   }
+  RestoreSettingsAfterBuilding();
   SnapshotCheckMarks();
 }
 
@@ -259,7 +266,8 @@ bool TMainForm::BuildAnyBoard(int preferredKind, int failedKind) {
 void TMainForm::StartNewGame(int kind, const std::string& baseName, QAction* item) {
   if (!Game) return;
   TBusy busy(*this);
-  if (item == CurrentBoardItem) {
+  // A new table size takes effect with the next new game, on the same board too.
+  if (item == CurrentBoardItem && Engine->HashSizeBits == HashSizeBits) {
     Game->NewGame();
     ResetLine();
   } else if (!BuildBoard(kind)) {

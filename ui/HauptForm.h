@@ -22,6 +22,7 @@ class QActionGroup;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class QSettings;
 class QTimer;
 
 namespace morvane {
@@ -140,7 +141,7 @@ class TMainForm final : public QMainWindow {
   bool UseBook = true;
   bool DisplayOn = true;
   bool ShowBestLine = true;
-  double HashSizeBits = 16.0;
+  double HashSizeBits = 17.0;
   std::string SkinName;
   bool Thinking = false;
   bool Learning = false;
@@ -157,6 +158,8 @@ class TMainForm final : public QMainWindow {
   bool LineLearned = false;
   // The user asked to end the self-play run.
   bool SelfPlayStopped = false;
+  // Where the settings are remembered; none leaves every start at the defaults.
+  std::unique_ptr<QSettings> Settings;
   // Asks a yes-or-no question; tests replace it.
   std::function<bool(const QString&)> Ask;
 
@@ -192,10 +195,17 @@ class TMainForm final : public QMainWindow {
   QMenu* NewMenu(QWidget* parent, const char* caption, const char* component);
   QAction* NewItem(QMenu* menu, const char* caption, const char* component,
                    const char* shortcut = nullptr, QActionGroup* group = nullptr);
-  QActionGroup* NewGroup();
+  // A radio group; its checked item is remembered under the settings key.
+  QActionGroup* NewGroup(const char* settingsKey);
   // Runs a command unless an operation is under way (then the item's mark is put back).
   void Connect(QAction* item, std::function<void()> handler);
   void SnapshotCheckMarks();
+  // The remembered settings: written after every accepted command, read at start (the board
+  // menu item to build is returned; the values that need the board come after it).
+  void SaveSettings();
+  QAction* SavedItem(const char* groupKey) const;
+  int RestoreSettingsBeforeBuilding();
+  void RestoreSettingsAfterBuilding();
   void RestoreCheckMark(QAction* item);
   // Builds the board of a kind with its book and puts the board item's mark on it.
   bool BuildBoard(int kind);

@@ -2,6 +2,7 @@
 // book or the board view and, where the turn may change, lets the game continue.
 #include <QAction>
 #include <QActionGroup>
+#include <QSettings>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -64,8 +65,9 @@ QAction* TMainForm::NewItem(QMenu* menu, const char* caption, const char* compon
   return item;
 }
 
-QActionGroup* TMainForm::NewGroup() {
+QActionGroup* TMainForm::NewGroup(const char* settingsKey) {
   auto* group = new QActionGroup(this);
+  group->setObjectName(QString::fromLatin1(settingsKey));
   group->setExclusive(true);
   Groups.push_back(group);
   return group;
@@ -89,6 +91,78 @@ void TMainForm::Connect(QAction* item, std::function<void()> handler) {
 
 void TMainForm::SnapshotCheckMarks() {
   for (QActionGroup* group : Groups) AcceptedChecks[group] = group->checkedAction();
+  SaveSettings();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Remembered settings: the checked item of every radio group and the toggles, by component
+// name, so that a renamed caption or a reordered menu cannot mix them up.
+
+namespace {
+
+constexpr const char* RememberedToggles[] = {"UseBook1", "Showstatistics1", "Displayanimations1"};
+
+}  // namespace
+
+void TMainForm::SaveSettings() {
+  if (!Settings) return;
+  for (QActionGroup* group : Groups)
+    if (QAction* checked = AcceptedChecks[group])
+      Settings->setValue(group->objectName(), checked->objectName());
+  for (const char* toggle : RememberedToggles)
+    if (QAction* item = Item(toggle)) Settings->setValue(QString::fromLatin1(toggle), item->isChecked());
+}
+
+QAction* TMainForm::SavedItem(const char* groupKey) const {
+  if (!Settings) return nullptr;
+  const QString name = Settings->value(QString::fromLatin1(groupKey)).toString();
+  for (QActionGroup* group : Groups)
+    if (group->objectName() == QLatin1String(groupKey))
+      for (QAction* item : group->actions())
+        if (!name.isEmpty() && item->objectName() == name) return item;
+  return nullptr;
+}
+
+int TMainForm::RestoreSettingsBeforeBuilding() {
+  int board = static_cast<int>(StartBoard.Menu);
+  if (!Settings) return board;
+  if (QAction* item = SavedItem("Board"))
+    if (const TBoardEntry* choice = ChoiceOf(Boards, item)) board = static_cast<int>(choice->Menu);
+  if (QAction* item = SavedItem("PlayerMode")) {
+    item->setChecked(true);
+    // The program does not move at start, whichever side it plays.
+    ProgramColour = item->objectName() == QLatin1String("Pellinplaysblack1")   ? 1
+                    : item->objectName() == QLatin1String("Morvaneobserves1") ? 0
+                                                                               : 255;
+  }
+  if (QAction* item = SavedItem("Level")) {
+    if (const TLevelEntry* choice = ChoiceOf(Levels, item)) {
+      item->setChecked(true);
+      LevelSuffix = choice->Suffix;
+      Level = LevelInfo(*choice);
+    }
+  }
+  if (QAction* item = SavedItem("HashTable")) HashSizeItemClick(item);
+  if (QAction* item = SavedItem("Skin")) {
+    if (const TSkinChoice* choice = ChoiceOf(SkinChoices, item)) {
+      item->setChecked(true);
+      SkinName = choice->Name;
+    }
+  }
+  for (const char* toggle : RememberedToggles) {
+    const QVariant saved = Settings->value(QString::fromLatin1(toggle));
+    if (QAction* item = Item(toggle); item && saved.isValid()) item->setChecked(saved.toBool());
+  }
+  UseBook = Item("UseBook1")->isChecked();
+  ShowBestLine = Item("Showstatistics1")->isChecked();
+  BoardFrame->AnimationsOn = Item("Displayanimations1")->isChecked();
+  return board;
+}
+
+void TMainForm::RestoreSettingsAfterBuilding() {
+  if (!Settings || !Game) return;
+  if (QAction* item = SavedItem("Randomness")) RandomnessItemClick(item);
+  if (QAction* item = SavedItem("Accuracy")) AccuracyItemClick(item);
 }
 
 void TMainForm::RestoreCheckMark(QAction* item) {
@@ -107,7 +181,7 @@ void TMainForm::CreateMenus() {
   // ---- &Game ----
   QMenu* game = NewMenu(MainMenu, "&Game", "Game1");
   QMenu* newGame = NewMenu(game, "&New game", "Newgame1");
-  QActionGroup* boards = NewGroup();
+  QActionGroup* boards = NewGroup("Board");
   for (const TBoardEntry& choice : Boards) {
     QAction* item = NewItem(newGame, choice.Caption, choice.Component, choice.Shortcut, boards);
     Connect(item, [this, item] { NewGameItemClick(item); });
@@ -120,7 +194,7 @@ void TMainForm::CreateMenus() {
   // ---- &Settings ----
   QMenu* settings = NewMenu(MainMenu, "&Settings", "Settings1");
   QMenu* playerMode = NewMenu(settings, "&Player mode", "Playermode1");
-  QActionGroup* modes = NewGroup();
+  QActionGroup* modes = NewGroup("PlayerMode");
   const struct {
     const char* Caption;
     const char* Component;
@@ -140,7 +214,7 @@ void TMainForm::CreateMenus() {
   Connect(selfPlay, [this] { Pellinanalyses1Click(); });
 
   QMenu* searchOptions = NewMenu(settings, "&Search options", "Searchoptions1");
-  QActionGroup* levels = NewGroup();
+  QActionGroup* levels = NewGroup("Level");
   for (const TLevelEntry& choice : Levels) {
     QAction* item = NewItem(searchOptions, choice.Caption, choice.Component, nullptr, levels);
     Connect(item, [this, item] { LevelItemClick(item); });
@@ -155,7 +229,7 @@ void TMainForm::CreateMenus() {
   Connect(useBook, [this, useBook] { UseBook1Click(useBook); });
   book->addSeparator();
   QMenu* randomness = NewMenu(book, "Book randomness", "Bookrandomness1");
-  QActionGroup* budgets = NewGroup();
+  QActionGroup* budgets = NewGroup("Randomness");
   for (const TRandomnessChoice& choice : RandomnessChoices) {
     QAction* item = NewItem(randomness, choice.Caption, choice.Component, nullptr, budgets);
     Connect(item, [this, item] { RandomnessItemClick(item); });
@@ -179,7 +253,7 @@ void TMainForm::CreateMenus() {
   }
 
   QMenu* hashTable = NewMenu(settings, "Hash table", "Hashtable1");
-  QActionGroup* sizes = NewGroup();
+  QActionGroup* sizes = NewGroup("HashTable");
   for (const THashChoice& choice : HashChoices) {
     QAction* item = NewItem(hashTable, choice.Caption, choice.Component, nullptr, sizes);
     Connect(item, [this, item] { HashSizeItemClick(item); });
@@ -205,14 +279,14 @@ void TMainForm::CreateMenus() {
   // ---- &Options ----
   QMenu* options = NewMenu(MainMenu, "&Options", "Options1");
   QMenu* accuracy = NewMenu(options, "Search accuracy", "Searchaccuracy1");
-  QActionGroup* thresholds = NewGroup();
+  QActionGroup* thresholds = NewGroup("Accuracy");
   for (const TAccuracyChoice& choice : AccuracyChoices) {
     QAction* item = NewItem(accuracy, choice.Caption, choice.Component, nullptr, thresholds);
     Connect(item, [this, item] { AccuracyItemClick(item); });
   }
   Item("N701")->setChecked(true);
   QMenu* skins = NewMenu(options, "Skins", "Skins1");
-  QActionGroup* skinGroup = NewGroup();
+  QActionGroup* skinGroup = NewGroup("Skin");
   for (const TSkinChoice& choice : SkinChoices) {
     QAction* item = NewItem(skins, choice.Caption, choice.Component, nullptr, skinGroup);
     Connect(item, [this, item] { SkinItemClick(item); });

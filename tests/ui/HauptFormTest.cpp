@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -197,6 +198,8 @@ class HauptFormTest : public QObject {
     Work = std::make_unique<QTemporaryDir>();
     QVERIFY(Work->isValid());
     PrepareWorkingFolder(Work->path());
+    // Every test starts from the defaults, with settings of its own.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Work->path() + "/settings");
   }
 
   void cleanup() {
@@ -246,8 +249,9 @@ class HauptFormTest : public QObject {
     QCOMPARE(form->Level.Depth, 2);
     QCOMPARE(form->Level.ExactEmpties, 10);
     QCOMPARE(form->Level.SelSolveCount, 0);
-    QCOMPARE(form->HashSizeBits, 16.0);
-    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    // The table of the "2 Mb" item that carries the check mark.
+    QCOMPARE(form->HashSizeBits, 17.0);
+    QCOMPARE(form->Engine->HashSizeBits, 17.0);
     // The Pellin evaluation's own default, not the 1.0 of the marked "70% (Standard)".
     QCOMPARE(form->Evaluation->MpcThreshold, 0.85);
     QCOMPARE(form->SkinName, std::string("STANDARD"));
@@ -464,7 +468,8 @@ class HauptFormTest : public QObject {
       QCOMPARE(int(form->ColourToMove), 2);
       QCOMPARE(form->Engine->NodeCount, int64_t(0));  // the observer never searches
     }
-    // Playing white, the program answers the pass at once and the game ends.
+    // Playing white (the default again), the program answers the pass at once and the game ends.
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Morvane", "Morvane").clear();
     auto form = MakeForm();
     Trigger(*form, "Displayanimations1");
     SetPosition(*form, position);
@@ -674,21 +679,25 @@ class HauptFormTest : public QObject {
     Trigger(*form, component.toLatin1().constData());
     QCOMPARE(form->HashSizeBits, exponent);
     QVERIFY(Item(*form, component.toLatin1().constData())->isChecked());
-    // Nothing changes until the board type does.
+    // Nothing changes until the next new game.
     QCOMPARE(form->Engine.get(), engine);
-    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    QCOMPARE(form->Engine->HashSizeBits, 17.0);
   }
 
-  void hashSizeTakesEffectOnSwitch() {
+  void hashSizeTakesEffectOnNewGame() {
     auto form = MakeForm();
     const int64_t startEntries = form->Engine->HashTable->EntryCount;
     Trigger(*form, "N5Mb1");
-    Trigger(*form, "N8x81");  // the same board only restarts
-    QCOMPARE(form->Engine->HashSizeBits, 16.0);
-    Trigger(*form, "N8x8Tovrel1");
+    Trigger(*form, "N8x81");  // a new game on the same board takes the new size too
     QCOMPARE(form->Engine->HashSizeBits, 18.0);
     QCOMPARE(form->Engine->HashTable->EntryCount, THashTable::EntryCountFor(18.0));
     QVERIFY(form->Engine->HashTable->EntryCount > startEntries);
+    QVERIFY(Item(*form, "N8x81")->isChecked());
+    const TOthelloEngine* engine = form->Engine.get();
+    Trigger(*form, "N8x81");  // the same size again only restarts
+    QCOMPARE(form->Engine.get(), engine);
+    Trigger(*form, "N8x8Tovrel1");
+    QCOMPARE(form->Engine->HashSizeBits, 18.0);
   }
 
   void takeBack_data() {
@@ -1124,6 +1133,39 @@ class HauptFormTest : public QObject {
     QCOMPARE(form->GamePanel->MoveList->item(1)->text(), QString("1. pass"));
   }
 
+  // Every remembered choice comes back with the next window; the defaults come back when
+  // nothing was remembered.
+  void settingsSurviveARestart() {
+    {
+      auto form = MakeForm();
+      for (const char* item : {"N10x101", "Strong1", "Pellinplaysblack1", "UseBook1",
+                               "Mediumrandomness1", "N10Mb1", "N901", "Water1",
+                               "Showstatistics1", "Displayanimations1"})
+        Trigger(*form, item);
+      QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+    }
+    auto form = MakeForm();
+    QVERIFY(Shown.empty());
+    QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+    QCOMPARE(form->Book->Name, std::string("Fenwa_10x10_Srong"));
+    QCOMPARE(form->Level.Depth, 4);
+    QCOMPARE(int(form->ProgramColour), 1);
+    QCOMPARE(form->Game->MoveCount, 0);  // the program does not move at start
+    QVERIFY(!form->UseBook);
+    QVERIFY(form->Book->UseRandomness);
+    QCOMPARE(form->Book->RandomBudget, 2.0);
+    QCOMPARE(form->HashSizeBits, 19.0);
+    QCOMPARE(form->Engine->HashSizeBits, 19.0);
+    QCOMPARE(form->Evaluation->MpcThreshold, 1.6452);
+    QCOMPARE(form->SkinName, std::string("WATER"));
+    QVERIFY(!form->ShowBestLine);
+    QVERIFY(!form->BoardFrame->AnimationsOn);
+    for (const char* item : {"N10x101", "Strong1", "Pellinplaysblack1", "Mediumrandomness1",
+                             "N10Mb1", "N901", "Water1"})
+      QVERIFY2(Item(*form, item)->isChecked(), item);
+    QVERIFY(!Item(*form, "UseBook1")->isChecked());
+  }
+
   void developerCommands() {
     auto form = MakeForm();
     Trigger(*form, "Generatesourcecode1");
@@ -1202,9 +1244,9 @@ class HauptFormTest : public QObject {
     QCOMPARE(Shown.size(), size_t(1));
     QVERIFY2(Shown[0].Text.contains("10 x 10") && Shown[0].Text.contains("Transposition table"),
              qPrintable(Shown[0].Text));
-    // The board played so far comes back with the size it had.
+    // The board played so far stays with the size it had.
     QCOMPARE(form->Engine->Name, std::string("Pellin"));
-    QCOMPARE(form->Engine->HashSizeBits, 16.0);
+    QCOMPARE(form->Engine->HashSizeBits, 17.0);
     QCOMPARE(form->HashSizeBits, 31.0);
     QVERIFY(Item(*form, "N8x81")->isChecked());
     Trigger(*form, "N25Mb1");

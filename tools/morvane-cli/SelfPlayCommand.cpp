@@ -21,7 +21,7 @@ const char* const SelfPlayUsage =
     "usage: selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR]";
 
 // The window's start value for the table size.
-constexpr double HashSizeBits = 16.0;
+constexpr double HashSizeBits = 17.0;
 
 double Seconds(std::chrono::steady_clock::duration duration) {
   return std::chrono::duration<double>(duration).count();
