@@ -224,6 +224,13 @@ void TPosition::SetCell(int square, int8_t cell) {
     Cells[square] = cell;
 }
 
+std::string TPosition::WhyNotPlayable() const {
+  if (Discs(TColour::Black) + Discs(TColour::White) == 0) return "The board has no disc.";
+  if (Empties() == 0) return "The board is full.";
+  if (IsFinished()) return "Neither side has a move in this position.";
+  return {};
+}
+
 int TPosition::FinalScore() const {
   const int black = Discs(TColour::Black), white = Discs(TColour::White);
   if (black > white) return PlayableSquares() - 2 * white;

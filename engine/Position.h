@@ -78,6 +78,10 @@ class TPosition {
   // Puts a disc (or an empty cell) on a playable square; set-up only, no flips.
   void SetCell(int square, int8_t cell);
 
+  // Why no game can be played on from this position (no disc at all, or neither side has a
+  // move); empty when one can.
+  std::string WhyNotPlayable() const;
+
   // Black's final margin with the empty squares given to the winner.
   int FinalScore() const;
 

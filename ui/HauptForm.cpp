@@ -22,6 +22,7 @@
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
 #include "ui/GamePanel.h"
+#include "ui/SetupPanel.h"
 #include "ui/MenuTables.h"
 
 namespace morvane {
@@ -103,6 +104,17 @@ void TMainForm::CreateLayout() {
   connect(GamePanel, &TGamePanel::PassRequested, this, [this] {
     if (BusyDepth == 0 && !ClosePending) UserPass();
   });
+  SetupPanel = new TSetupPanel(client);
+  SetupPanel->setGeometry(GamePanel->geometry());
+  SetupPanel->hide();
+  connect(SetupPanel, &TSetupPanel::SideChosen, this, [this](TColour side) {
+    EditPosition.SetSide(side);
+    SetupPanel->ShowProblem({});
+  });
+  connect(SetupPanel, &TSetupPanel::ClearRequested, this, [this] { EditBoard(false); });
+  connect(SetupPanel, &TSetupPanel::StartRequested, this, [this] { EditBoard(true); });
+  connect(SetupPanel, &TSetupPanel::Done, this, [this] { EndSetup(true); });
+  connect(SetupPanel, &TSetupPanel::Cancelled, this, [this] { EndSetup(false); });
 
   Panel3 = new QFrame(client);
   Panel3->setObjectName(QStringLiteral("Panel3"));
@@ -518,6 +530,10 @@ void TMainForm::ShowResult() {
 
 void TMainForm::BoardFrameBoardImageMouseDown(Qt::MouseButton button, int x, int y) {
   if (!Game || BusyDepth > 0 || ClosePending) return;
+  if (Editing) {
+    EditSquare(BoardFrame->SquareAt(x, y), button != Qt::RightButton);
+    return;
+  }
   if (!IsUserToMove() || Thinking) return;
   if (Game->MustPass()) {
     // Any button anywhere on the board passes for a side without a move.

@@ -29,6 +29,7 @@ namespace morvane {
 
 class TBoardDrawer;
 class TGamePanel;
+class TSetupPanel;
 class TBook;
 class TEvaluation;
 class TGameInfo;
@@ -86,6 +87,25 @@ class TMainForm final : public QMainWindow {
   // The line starts over from the game record (a new game).
   void ResetLine();
   QString TurnText() const;
+  // Shows a game from its start position to its last ply, as the new line.
+  void StartGameFrom(const TGame& game);
+
+  // ---- Set-up ----
+  void StartSetup();
+  void EditSquare(int square, bool forward);
+  // An empty board, or the start position.
+  void EditBoard(bool startPosition);
+  // Done (refused with the reason when no game can be played from the position) or Cancel.
+  void EndSetup(bool accept);
+
+  // ---- Clipboard and game texts ----
+  void CopyGame();
+  void CopyPosition();
+  void PasteGame();
+  // Reads a position text (of any board) or a transcript and shows it; false with the problem.
+  bool OpenText(const std::string& text, std::string& problem);
+  // Builds a board of that kind unless the current one is of it; false when it cannot load.
+  bool SwitchToKind(TBoardKind kind);
 
   // ---- Event handlers ----
   void ForceButtonClick() { ForceMove(); }
@@ -117,6 +137,7 @@ class TMainForm final : public QMainWindow {
   // ---- Components ----
   TBoardDrawer* BoardFrame;
   TGamePanel* GamePanel;
+  TSetupPanel* SetupPanel;
   QFrame* Panel3;
   TQtProgressBar* LoadProgressBar;
   QPushButton* ForceButton;
@@ -156,6 +177,9 @@ class TMainForm final : public QMainWindow {
   int ShownPly = 0;
   // The line's finished game has been learned (and its result shown) already.
   bool LineLearned = false;
+  // The set-up mode: clicks change EditPosition, which the board shows.
+  bool Editing = false;
+  TPosition EditPosition;
   // The user asked to end the self-play run.
   bool SelfPlayStopped = false;
   // Where the settings are remembered; none leaves every start at the defaults.
@@ -223,6 +247,7 @@ class TMainForm final : public QMainWindow {
   // After a finished game was learned and a new one set up.
   void GameLearned();
   void WaitForAnimation();
+  void ShowEditPosition();
 
   bool MenusEnabled = true;
   // The game-over steps set Learning for the learning of one finished game.

@@ -77,7 +77,7 @@ void TMainForm::Connect(QAction* item, std::function<void()> handler) {
   connect(item, &QAction::triggered, this, [this, item, handler = std::move(handler)] {
     // Short-cuts reach items even while their menu is disabled: whatever runs now (a search,
     // an animation, loading, learning) must not have the game changed under it.
-    if (BusyDepth > 0 || !Game) {
+    if (BusyDepth > 0 || !Game || Editing) {
       RestoreCheckMark(item);
       return;
     }
@@ -178,6 +178,17 @@ void TMainForm::RestoreCheckMark(QAction* item) {
 }
 
 void TMainForm::CreateMenus() {
+  // ---- &Edit: copying, pasting and setting up games and positions ----
+  QMenu* edit = NewMenu(MainMenu, "&Edit", "Edit1");
+  Connect(NewItem(edit, "Copy game", "Copygame1", "Ctrl+Shift+C"), [this] { CopyGame(); });
+  Connect(NewItem(edit, "Copy position", "Copyposition1", "Ctrl+Shift+P"),
+          [this] { CopyPosition(); });
+  Connect(NewItem(edit, "Paste game or position", "Paste1", "Ctrl+Shift+V"),
+          [this] { PasteGame(); });
+  edit->addSeparator();
+  Connect(NewItem(edit, "Set up position...", "Setupposition1", "Ctrl+E"),
+          [this] { StartSetup(); });
+
   // ---- &Game ----
   QMenu* game = NewMenu(MainMenu, "&Game", "Game1");
   QMenu* newGame = NewMenu(game, "&New game", "Newgame1");

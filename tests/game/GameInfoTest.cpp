@@ -269,6 +269,33 @@ TEST_F(LearnGameTest, LearnsSavesAndRestoresTheWindow) {
   EXPECT_GT(Bar.CurrentPosition, 10);  // one step per deviation search
 }
 
+// A game from a set-up position has no place in the book's tree of lines from the start: it
+// is neither learned nor answered from the book, and taking back replays from its own start.
+TEST_F(LearnGameTest, ASetUpGameNeitherLearnsNorAsksTheBook) {
+  Game->LearnGame(nullptr);
+  const int64_t nodes = Book.Stats().Nodes;
+  ASSERT_GT(nodes, 0);
+  TPosition start(TBoardKind::Board8x8);
+  start.SetSide(TColour::White);
+  Game->NewGameFrom(start);
+  EXPECT_FALSE(Game->StartsFromStandard());
+  EXPECT_TRUE(Game->Position() == start);
+  int squares[MaxMoves];
+  ASSERT_GT(start.LegalMoves(squares), 1);
+  ASSERT_TRUE(Game->EnterMove(squares[0]));
+  ASSERT_TRUE(Game->EnterMove(LegalSquares(Engine)[0]));
+  EXPECT_EQ(Game->TakeBack(), 0);
+  EXPECT_TRUE(Game->Position() == start);
+  EXPECT_TRUE(Game->Record().Start() == start);
+  Game->SetLevel(LevelOf(1, 6));
+  EXPECT_FALSE(Game->FindMove(true).FromBook);
+  Game->LearnGame(nullptr);
+  EXPECT_EQ(Book.Stats().Nodes, nodes);
+  // The same position from the standard start is answered by the book.
+  Game->NewGame();
+  EXPECT_TRUE(Game->FindMove(true).FromBook);
+}
+
 TEST_F(LearnGameTest, StoppedLearningLeavesNoTrace) {
   Book.StopLearning = true;
   Game->LearnGame(nullptr);

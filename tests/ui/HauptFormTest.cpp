@@ -2,6 +2,8 @@
 // triggered through their actions, message boxes collected instead of shown. Every test runs in
 // a working folder of its own with the coefficient folders, the skins and an empty "books".
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -9,6 +11,7 @@
 #include <QMenuBar>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -28,6 +31,7 @@
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
 #include "ui/GamePanel.h"
+#include "ui/SetupPanel.h"
 #include "ui/HauptForm.h"
 #include "ui/UiTestRegistry.h"
 
@@ -339,7 +343,8 @@ class HauptFormTest : public QObject {
     auto form = MakeForm();
     QStringList captions;
     for (QAction* menu : form->MainMenu->actions()) captions << menu->text();
-    QCOMPARE(captions, QStringList({"&Game", "&Settings", "&Actions", "&Options", "&Help",
+    // The study menu stands before the specified ones, which keep their order.
+    QCOMPARE(captions, QStringList({"&Edit", "&Game", "&Settings", "&Actions", "&Options", "&Help",
                                     "S&tatistics", "Learning"}));
     QStringList levels;
     for (QAction* item : form->findChild<QMenu*>("Searchoptions1")->actions())
@@ -1164,6 +1169,80 @@ class HauptFormTest : public QObject {
                              "N10Mb1", "N901", "Water1"})
       QVERIFY2(Item(*form, item)->isChecked(), item);
     QVERIFY(!Item(*form, "UseBook1")->isChecked());
+  }
+
+  void setUpPosition() {
+    auto form = MakeForm();
+    FastGames(*form);
+    ClickSquare(*form, FirstLegal(*form));
+    const TGame before = form->Line;
+    Trigger(*form, "Setupposition1");
+    QVERIFY(form->SetupPanel->isVisible());
+    QVERIFY(!form->GamePanel->isVisible());
+    // An empty board is refused with its reason; so is one where neither side can move.
+    QTest::mouseClick(form->SetupPanel->ClearButton, Qt::LeftButton);
+    QTest::mouseClick(form->SetupPanel->DoneButton, Qt::LeftButton);
+    QVERIFY(form->Editing);
+    QCOMPARE(form->SetupPanel->Problem->text(), QString("The board has no disc."));
+    ClickCell(*form, 4, 4);  // black
+    QTest::mouseClick(form->SetupPanel->DoneButton, Qt::LeftButton);
+    QCOMPARE(form->SetupPanel->Problem->text(),
+             QString("Neither side has a move in this position."));
+    // Cancel brings the game back as it was.
+    QTest::mouseClick(form->SetupPanel->CancelButton, Qt::LeftButton);
+    QVERIFY(!form->Editing);
+    QVERIFY(form->GamePanel->isVisible());
+    QCOMPARE(form->Line.Moves(), before.Moves());
+    QVERIFY(form->Game->Position() == before.Current());
+
+    // The start position with white to move and e4 made white, then d4 back to empty by the
+    // right button: black d5, white e5, e4, black to ... white to move.
+    Trigger(*form, "Setupposition1");
+    QTest::mouseClick(form->SetupPanel->StartButton, Qt::LeftButton);
+    QTest::mouseClick(form->SetupPanel->WhiteToMove, Qt::LeftButton);
+    ClickCell(*form, 5, 4);                   // black e4 becomes white
+    ClickCell(*form, 4, 4, Qt::RightButton);  // white d4 goes back to black
+    QTest::mouseClick(form->SetupPanel->DoneButton, Qt::LeftButton);
+    QVERIFY(!form->Editing);
+    TPosition expected(TBoardKind::Board8x8);
+    expected.SetCell(Square(5, 4), WhiteCell);
+    expected.SetCell(Square(4, 4), BlackCell);
+    expected.SetSide(TColour::White);
+    // The program plays white and moved at once from the set-up position.
+    QCOMPARE(form->Line.Start().Text(), expected.Text());
+    QCOMPARE(form->Game->MoveCount, 1);
+    QVERIFY(!form->Game->StartsFromStandard());
+    QVERIFY(MenusEnabled(*form));
+  }
+
+  void clipboardCopiesAndPastes() {
+    auto form = MakeForm();
+    FastGames(*form);
+    for (int move = 0; move < 2; ++move) ClickSquare(*form, FirstLegal(*form));
+    Trigger(*form, "Copygame1");
+    QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(form->Line.Transcript()));
+    Trigger(*form, "Copyposition1");
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString::fromStdString(form->Game->Position().Text()));
+
+    // A transcript pasted is shown at its end; a bad one is refused naming the move, and the
+    // open game stays.
+    QApplication::clipboard()->setText("f5 d6 c3 d3 c4");
+    Trigger(*form, "Paste1");
+    QCOMPARE(form->Line.Transcript(), std::string("f5d6c3d3c4"));
+    QCOMPARE(form->Game->MoveCount, 5);
+    QApplication::clipboard()->setText("f5d6c3a1");
+    Trigger(*form, "Paste1");
+    QCOMPARE(Shown.size(), size_t(1));
+    QVERIFY2(Shown[0].Text.contains("move 4 \"a1\" is not legal"), qPrintable(Shown[0].Text));
+    QCOMPARE(form->Line.Transcript(), std::string("f5d6c3d3c4"));
+
+    // A 10 x 10 position switches the board and is set up as the start.
+    const TPosition ten(TBoardKind::Board10x10);
+    QApplication::clipboard()->setText(QString::fromStdString(ten.Text()));
+    Trigger(*form, "Paste1");
+    QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+    QVERIFY(form->Game->Position() == ten);
   }
 
   void developerCommands() {
