@@ -25,6 +25,8 @@ const char* const Usage =
     "      solve a position exactly (POSITION: side to move, then the squares row by row)\n"
     "  search [--board ...] [--eval NAME] [--data DIR] --depth D --exact E POSITION\n"
     "      search a position at a fixed level\n"
+    "  hint [--board ...] [--eval NAME] [--level NAME | --depth D --exact E] [--data DIR]\n"
+    "      [--hash BITS] POSITION   the value of every legal move, best first\n"
     "  bench [--data DIR]   a small fixed set of searches; ends with \"Nodes searched: N\"\n"
     "  bench endgame FILE [--first N] [--last M] [--data DIR]   solve an endgame test file\n"
     "  bench midgame | bench perft [--data DIR]   midgame search or move generator speed\n"
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
       {"book-info", {RunBookInfo, {}}},
       {"solve", {RunSolve, {"generic"}}},
       {"search", {RunSearch, {"generic"}}},
+      {"hint", {RunHint, {}}},
       {"train", {RunTrain, {}}},
       {"solve-labels", {RunSolveLabels, {}}},
       {"probe-stats", {RunProbeStats, {}}},
