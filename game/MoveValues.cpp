@@ -34,6 +34,7 @@ TMoveValues ValuesAt(TOthelloEngine& engine, const TPosition& position,
               : std::vector<TMoveValue>::const_iterator();
     if (known && earlier != known->end() && earlier->Exact) {
       value = *earlier;
+      value.Nodes = 0;
     } else {
       // The window's stop and the protocol's input reach the engine through the pump.
       ProcessPendingEvents();
@@ -50,6 +51,7 @@ TMoveValues ValuesAt(TOthelloEngine& engine, const TPosition& position,
       }
       value.Score = -childValue.Score;
       value.Exact = childValue.Exact;
+      value.Nodes = childValue.Nodes;
     }
     values.Moves.push_back(value);
     if (hooks.Valued) hooks.Valued(value, index + 1, count);
@@ -84,6 +86,7 @@ TPositionValue SearchPosition(TOthelloEngine& engine, const TPosition& position,
   engine.SetPosition(image.Board, image.SideToMove);
   const TSearchResult result = engine.SearchFixedLevel(level);
   value.Stopped = engine.StopRequested;
+  value.Nodes = engine.NodeCount;
   value.Score = pass ? -result.Score : result.Score;
   value.BestSquare = pass ? PassMove : result.BestSquare;
   value.Exact = position.Empties() <= level.ExactEmpties;

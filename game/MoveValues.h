@@ -21,6 +21,7 @@ struct TPositionValue {
   int BestSquare = PassMove;
   bool Exact = false;    // solved to the end, or a finished game's final margin
   bool Stopped = false;  // the search was stopped; the score means nothing
+  int64_t Nodes = 0;
 };
 
 // The fixed-level search of a position, played through a pass as the game goes on: a side
@@ -34,6 +35,7 @@ struct TMoveValue {
   int Square = PassMove;  // PassMove: the pass of a side that has no move
   int32_t Score = 0;      // millionths of a disc, from the mover's view
   bool Exact = false;
+  int64_t Nodes = 0;  // searched for this value (0 when an earlier depth's exact one was kept)
   double Discs() const { return static_cast<double>(Score) / DiscUnit; }
 };
 
