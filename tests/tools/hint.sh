@@ -13,7 +13,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 # Standard endgame position 40 (20 empties): black's best is a2, worth 38.
 ffo40="XO--OOOOX-OOOOOOXOOXXOOOXOOXOOOXXOOOOOOXX---OOOOX----O--X--------"
 out=$("$cli" hint --data "$work" --depth 4 --exact 20 "$ffo40") || fail "hint exited with $?"
-echo "$out" | grep -qvE '^[a-h][1-8] -?[0-9]+\.[0-9]{2} exact$' && fail "a line of another form: $out"
+echo "$out" | grep -qvE '^[a-h][1-8] -?[0-9]+\.[0-9]{2} exact$' &&
+  fail "a line of another form: $out"
 [ "$(echo "$out" | head -n 1)" = "a2 38.00 exact" ] || fail "best first: $out"
 [ "$(echo "$out" | cut -d' ' -f1 | sort -u | wc -l)" -eq "$(echo "$out" | wc -l)" ] ||
   fail "a move twice: $out"
@@ -31,7 +32,8 @@ out=$("$cli" hint --data "$work" --level Expert "$pass38") || fail "hint of a pa
 [ "$out" = "pa -38.00 exact" ] || fail "pass: $out"
 
 # A midgame level: the four moves of the start, no exact word; the 10 x 10 board too.
-out=$("$cli" hint --data "$work" --depth 3 --exact 0 "X$(printf -- '-%.0s' {1..27})OX------XO$(printf -- '-%.0s' {1..27})")
+start8="X$(printf -- '-%.0s' {1..27})OX------XO$(printf -- '-%.0s' {1..27})"
+out=$("$cli" hint --data "$work" --depth 3 --exact 0 "$start8")
 [ "$(echo "$out" | cut -d' ' -f1 | sort | tr '\n' ' ')" = "c4 d3 e6 f5 " ] || fail "start: $out"
 echo "$out" | grep -q exact && fail "a midgame value called exact: $out"
 out=$("$cli" hint --board 10 --data "$work" --level Novice \

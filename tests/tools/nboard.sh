@@ -23,7 +23,8 @@ out=$(printf '%s\n' "nboard 2" "set depth 4" "set game (;GM[Othello]TY[8]$start;
   fail "nboard exited with $?"
 [ "$(echo "$out" | head -n 2 | tr '\n' ' ')" = "set myname Morvane4 pong 3 " ] ||
   fail "the first answers: $out"
-echo "$out" | grep -qE '^search (C4|D3|E6|F5) -?[0-9]+\.[0-9]{2} 0 4 ?$' || fail "no hint line: $out"
+echo "$out" | grep -qE '^search (C4|D3|E6|F5) -?[0-9]+\.[0-9]{2} 0 4 ?$' ||
+  fail "no hint line: $out"
 echo "$out" | grep -qE '^=== (C4|D3|E6|F5)/-?[0-9]+\.[0-9]{2}/[0-9.]+$' || fail "no move: $out"
 echo "$out" | grep -qx 'status move Z9 is no square of the board; the position stays as it was' ||
   fail "no status for a bad move: $out"
