@@ -3,6 +3,7 @@
 // endgame searches and the reporting of their progress.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -153,7 +154,8 @@ class TOthelloEngine {
 
   // ---- Search control and drivers ----
   void SetTimeBudget(int64_t milliseconds) { TimeBudget = milliseconds; }
-  void RequestStop() { StopRequested = true; }
+  // Safe from any thread: the engine protocol's input reader stops a search this way.
+  void RequestStop() { StopRequested.store(true, std::memory_order_relaxed); }
   TSearchResult SearchFixedLevel(const TFixedSearchInfo& level);
   TTimedSearchResult SearchTimed();
 
@@ -224,7 +226,10 @@ class TOthelloEngine {
   int32_t RegionEmpties[4] = {};
   int32_t RegionOf[MaxCells] = {};
   bool TimedSearch = false;
-  bool StopRequested = false;
+  // Polled by every search; set by the search itself (time is up), by the window's event pump
+  // or by RequestStop from another thread. Atomic so that another thread may set it; on x86 a
+  // load of it is the plain load it was before.
+  std::atomic<bool> StopRequested{false};
   int64_t SearchStart = 0, SearchLimit = 0;
   uint32_t HashLo = 0, HashHi = 0;
   int32_t EndCutThreshold = Infinity;

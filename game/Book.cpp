@@ -688,6 +688,7 @@ TBookStats TBook::Stats() const {
 // ---- File ----
 
 std::filesystem::path TBook::FilePath() const {
+  if (!File.empty()) return File;
   return BaseFolder / "books" / Name / (Name + ".boo");
 }
 

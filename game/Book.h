@@ -179,6 +179,8 @@ class TBook {
   bool LoadedFileDamaged = false;
   bool LearnedSinceLoad = false;
   std::filesystem::path BaseFolder;
+  // When set, the book file itself, wherever it lies (the engine protocol's --book).
+  std::filesystem::path File;
 
  private:
   bool FindIn(TNode* node, TBookBoard& scratch, const TBookBoard& target, TNode*& found);

@@ -25,6 +25,10 @@ const char* const Usage =
     "      solve a position exactly (POSITION: side to move, then the squares row by row)\n"
     "  search [--board ...] [--eval NAME] [--data DIR] --depth D --exact E POSITION\n"
     "      search a position at a fixed level\n"
+    "  hint [--board ...] [--eval NAME] [--level NAME | --depth D --exact E] [--data DIR]\n"
+    "      [--hash BITS] POSITION   the value of every legal move, best first\n"
+    "  nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE]\n"
+    "      play as an engine of an Othello GUI: the NBoard protocol on stdin and stdout\n"
     "  bench [--data DIR]   a small fixed set of searches; ends with \"Nodes searched: N\"\n"
     "  bench endgame FILE [--first N] [--last M] [--data DIR]   solve an endgame test file\n"
     "  bench midgame | bench perft [--data DIR]   midgame search or move generator speed\n"
@@ -58,6 +62,8 @@ int main(int argc, char** argv) {
       {"book-info", {RunBookInfo, {}}},
       {"solve", {RunSolve, {"generic"}}},
       {"search", {RunSearch, {"generic"}}},
+      {"hint", {RunHint, {}}},
+      {"nboard", {RunNBoard, {}}},
       {"train", {RunTrain, {}}},
       {"solve-labels", {RunSolveLabels, {}}},
       {"probe-stats", {RunProbeStats, {}}},

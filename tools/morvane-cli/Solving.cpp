@@ -2,6 +2,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Position.h"
+#include "game/MoveValues.h"
 
 namespace morvane::cli {
 
@@ -9,29 +10,17 @@ namespace {
 
 // The engine's drivers answer a position without a move by a pass worth 0, which the window
 // relies on; the command line reports the true value instead, as the game goes on: the
-// opponent's search negated, or the final margin when neither side can move. `search` runs on
-// a position that has a move and leaves its result in the outcome.
-template <typename TSearch>
-TSolveOutcome SearchThroughPass(TOthelloEngine& engine, TSearch search) {
-  TSolveOutcome outcome;
+// opponent's search negated, or the final margin when neither side can move.
+TSolveOutcome SearchThroughPass(TOthelloEngine& engine, const TFixedSearchInfo& level) {
   const int64_t start = TickCount();
-  if (HasMove(engine)) {
-    const TSearchResult result = search();
-    outcome.RawScore = result.Score;
-    outcome.BestSquare = result.BestSquare;
-    outcome.Nodes = engine.NodeCount;
-  } else {
-    engine.MakePass();
-    if (HasMove(engine)) {
-      outcome.RawScore = -search().Score;
-      outcome.Nodes = engine.NodeCount;
-    } else {
-      // FinalMargin is the opponent's now.
-      outcome.RawScore = -engine.FinalMargin() * DiscUnit;
-    }
-    engine.MakePass();
-  }
-  outcome.Score = outcome.RawScore / DiscUnit;
+  // The engine's board is a position of its kind by construction.
+  const TPosition position = *TPosition::FromImage(engine.Kind(), engine.CurrentPosition());
+  const TPositionValue value = SearchPosition(engine, position, level);
+  TSolveOutcome outcome;
+  outcome.RawScore = value.Score;
+  outcome.Score = value.Score / DiscUnit;
+  outcome.BestSquare = value.BestSquare;
+  outcome.Nodes = value.Nodes;
   outcome.Milliseconds = TickCount() - start;
   return outcome;
 }
@@ -84,11 +73,11 @@ TSolveOutcome SolveExactly(TOthelloEngine& engine) {
   TFixedSearchInfo exact;
   exact.Depth = 0;
   exact.ExactEmpties = engine.PlayableSquares();
-  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(exact); });
+  return SearchThroughPass(engine, exact);
 }
 
 TSolveOutcome SearchLevel(TOthelloEngine& engine, const TFixedSearchInfo& level) {
-  return SearchThroughPass(engine, [&] { return engine.SearchFixedLevel(level); });
+  return SearchThroughPass(engine, level);
 }
 
 std::string PositionText(const TOthelloEngine& engine) {
