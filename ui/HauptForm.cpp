@@ -44,6 +44,9 @@ constexpr int WindowWidth = TMainForm::FormWidth + TGamePanel::PanelWidth;
 TMainForm::TMainForm(TQtMessageSink::TShowFunction showMessage, QWidget* parent)
     : QMainWindow(parent), Messages(this) {
   if (showMessage) Messages.SetShowFunction(std::move(showMessage));
+  ChooseFile = [this](bool save, const QString& suggested) {
+    return DefaultChooseFile(save, suggested);
+  };
   Ask = [this](const QString& question) {
     return QMessageBox::question(this, QStringLiteral("Morvane"), question) == QMessageBox::Yes;
   };
@@ -330,6 +333,9 @@ void TMainForm::ResetLine() {
   Line = Game->Record();
   ShownPly = Line.Plies();
   LineLearned = false;
+  LineEvals.clear();
+  FileHeader = TGameFile();
+  GameFileName.clear();
 }
 
 void TMainForm::SyncLine() {
@@ -340,6 +346,7 @@ void TMainForm::SyncLine() {
   if (!onTheLine) {
     Line = record;
     LineLearned = false;
+    LineEvals.clear();
   }
   ShownPly = record.Plies();
 }
@@ -395,6 +402,7 @@ bool TMainForm::ConfirmDiscard() {
                        .arg(later);
   if (!Ask(question + QStringLiteral(" Go on?"))) return false;
   Line.Truncate(ShownPly);
+  if (LineEvals.size() > static_cast<size_t>(ShownPly)) LineEvals.resize(ShownPly);
   LineLearned = false;
   return true;
 }

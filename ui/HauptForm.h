@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/SearchInfo.h"
 #include "game/Game.h"
+#include "game/GgfFile.h"
 #include "game/SelfPlay.h"
 #include "ui/QtWidgets.h"
 
@@ -106,6 +108,25 @@ class TMainForm final : public QMainWindow {
   bool OpenText(const std::string& text, std::string& problem);
   // Builds a board of that kind unless the current one is of it; false when it cannot load.
   bool SwitchToKind(TBoardKind kind);
+  bool OpenGgfText(const std::string& text, std::string& problem);
+  void CopyGameAsGgf();
+
+  // ---- Game files ----
+  void NewGameOnThisBoard();
+  // Reads a GGF or transcript file and shows its (first) game; a file Morvane cannot read is
+  // reported naming the line, and the open game stays.
+  bool OpenGameFile(const QString& path);
+  // Writes the line as GGF, through a temporary file that replaces the old one when complete.
+  bool SaveGameFile(const QString& path);
+  void OpenCommand();
+  void SaveCommand();
+  void SaveAsCommand();
+  // The line as a game file: players, date and result, the evaluations known.
+  TGameFile LineFile() const;
+  QStringList RecentFiles() const;
+  void AddRecentFile(const QString& path);
+  void FillRecentMenu();
+  QString DefaultChooseFile(bool save, const QString& suggested);
 
   // ---- Event handlers ----
   void ForceButtonClick() { ForceMove(); }
@@ -184,6 +205,14 @@ class TMainForm final : public QMainWindow {
   bool SelfPlayStopped = false;
   // Where the settings are remembered; none leaves every start at the defaults.
   std::unique_ptr<QSettings> Settings;
+  // The game file the line came from or went to; its players, date and place; the move
+  // evaluations it carries (one per ply, mover's view).
+  QString GameFileName;
+  TGameFile FileHeader;
+  std::vector<std::optional<double>> LineEvals;
+  QMenu* RecentMenu = nullptr;
+  // Asks for a file to open (save false) or to save to; tests replace it.
+  std::function<QString(bool save, const QString& suggested)> ChooseFile;
   // Asks a yes-or-no question; tests replace it.
   std::function<bool(const QString&)> Ask;
 

@@ -178,9 +178,20 @@ void TMainForm::RestoreCheckMark(QAction* item) {
 }
 
 void TMainForm::CreateMenus() {
+  // ---- &File: game files ----
+  QMenu* file = NewMenu(MainMenu, "&File", "File1");
+  Connect(NewItem(file, "&New game", "Newgamefile1", "Ctrl+N"), [this] { NewGameOnThisBoard(); });
+  Connect(NewItem(file, "&Open...", "Open1", "Ctrl+O"), [this] { OpenCommand(); });
+  RecentMenu = NewMenu(file, "Recent files", "Recentfiles1");
+  file->addSeparator();
+  Connect(NewItem(file, "&Save", "Save1", "Ctrl+S"), [this] { SaveCommand(); });
+  Connect(NewItem(file, "Save &as...", "Saveas1", "Ctrl+Shift+S"), [this] { SaveAsCommand(); });
+  FillRecentMenu();
+
   // ---- &Edit: copying, pasting and setting up games and positions ----
   QMenu* edit = NewMenu(MainMenu, "&Edit", "Edit1");
   Connect(NewItem(edit, "Copy game", "Copygame1", "Ctrl+Shift+C"), [this] { CopyGame(); });
+  Connect(NewItem(edit, "Copy game as GGF", "CopygameasGGF1"), [this] { CopyGameAsGgf(); });
   Connect(NewItem(edit, "Copy position", "Copyposition1", "Ctrl+Shift+P"),
           [this] { CopyPosition(); });
   Connect(NewItem(edit, "Paste game or position", "Paste1", "Ctrl+Shift+V"),

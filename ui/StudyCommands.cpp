@@ -6,6 +6,7 @@
 #include "engine/Catalogue.h"
 #include "engines/OthelloPatternEngine.h"
 #include "game/GameInfo.h"
+#include "game/GgfFile.h"
 #include "ui/BoardFrame.h"
 #include "ui/GamePanel.h"
 #include "ui/HauptForm.h"
@@ -83,6 +84,7 @@ void TMainForm::EndSetup(bool accept) {
 
 void TMainForm::StartGameFrom(const TGame& game) {
   TBusy busy(*this);
+  ResetLine();
   Game->NewGameFrom(game.Start());
   for (const int square : game.Moves()) Game->EnterMove(square);
   Line = game;
@@ -122,6 +124,7 @@ bool TMainForm::SwitchToKind(TBoardKind kind) {
 }
 
 bool TMainForm::OpenText(const std::string& text, std::string& problem) {
+  if (text.find("(;") != std::string::npos) return OpenGgfText(text, problem);
   // A position of this board, or of another one; else a transcript from the start.
   std::vector<TBoardKind> kinds{Game->Kind()};
   for (const TBoardKind kind : {TBoardKind::Board8x8, TBoardKind::Board10x10, TBoardKind::Octagon})
@@ -142,12 +145,12 @@ bool TMainForm::OpenText(const std::string& text, std::string& problem) {
     }
   }
   std::string transcriptProblem;
-  const auto game = TGame::FromTranscript(TPosition(Game->Kind()), text, &transcriptProblem);
-  if (!game || game->Plies() == 0) {
-    problem = game ? "it is empty" : "as a transcript, " + transcriptProblem;
+  const auto games = ReadGameText(text, Game->Kind(), &transcriptProblem);
+  if (!games || games->empty() || games->front().Game.Plies() == 0) {
+    problem = !games ? "as a transcript, " + transcriptProblem : std::string("it holds no move");
     return false;
   }
-  StartGameFrom(*game);
+  StartGameFrom(games->front().Game);
   // A game read in is studied, not learned.
   LineLearned = true;
   return true;

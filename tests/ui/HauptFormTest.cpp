@@ -344,8 +344,8 @@ class HauptFormTest : public QObject {
     QStringList captions;
     for (QAction* menu : form->MainMenu->actions()) captions << menu->text();
     // The study menu stands before the specified ones, which keep their order.
-    QCOMPARE(captions, QStringList({"&Edit", "&Game", "&Settings", "&Actions", "&Options", "&Help",
-                                    "S&tatistics", "Learning"}));
+    QCOMPARE(captions, QStringList({"&File", "&Edit", "&Game", "&Settings", "&Actions",
+                                    "&Options", "&Help", "S&tatistics", "Learning"}));
     QStringList levels;
     for (QAction* item : form->findChild<QMenu*>("Searchoptions1")->actions())
       levels << (item->isSeparator() ? "-" : item->objectName());
@@ -1243,6 +1243,95 @@ class HauptFormTest : public QObject {
     Trigger(*form, "Paste1");
     QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
     QVERIFY(form->Game->Position() == ten);
+  }
+
+  void gameFilesRoundTrip_data() {
+    QTest::addColumn<QString>("board");
+    QTest::newRow("8 x 8") << "N8x81";
+    QTest::newRow("10 x 10") << "N10x101";
+    QTest::newRow("octagon") << "Octagon1";
+  }
+
+  // A game saved and opened again has the same moves, positions and result, on every board.
+  void gameFilesRoundTrip() {
+    QFETCH(QString, board);
+    auto form = MakeForm();
+    Trigger(*form, board.toLatin1().constData());
+    FastGames(*form);
+    Trigger(*form, "Pellinanalyses1");  // a whole game, learned, its end on the board
+    QVERIFY(form->Game->IsGameOver());
+    const TGame played = form->Line;
+    const QString path = Work->path() + "/saved.ggf";
+    QString suggested;
+    bool askedToSave = false;
+    form->ChooseFile = [&](bool save, const QString& name) {
+      suggested = name;
+      askedToSave = save;
+      return path;
+    };
+    Trigger(*form, "Save1");  // no file yet: asks for one
+    QVERIFY(askedToSave);
+    QCOMPARE(suggested, QString("game.ggf"));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(saved.readAll());
+    const int margin = played.Current().FinalScore();
+    QVERIFY2(text.contains(QString("RE[%1%2.000]").arg(margin > 0 ? "+" : "").arg(margin)),
+             qPrintable(text));
+    QVERIFY(text.contains(board == "Octagon1" ? "TY[10o]" : board == "N10x101" ? "TY[10]" : "TY[8]"));
+
+    // Opened from another board in a fresh window: the board switches, the game comes back.
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Morvane", "Morvane").clear();
+    form.reset();
+    form = MakeForm();
+    form->ChooseFile = [&](bool, const QString&) { return path; };
+    Trigger(*form, "Open1");
+    QVERIFY(Shown.size() <= 1);  // only the self-play result of the first window
+    QCOMPARE(form->Line.Moves(), played.Moves());
+    QVERIFY(form->Game->Position() == played.Current());
+    QVERIFY(form->Game->IsGameOver());
+    // Stepping through it shows every position of the game.
+    for (int ply = 0; ply <= played.Plies(); ply += 7) {
+      form->ShowPly(ply);
+      QVERIFY(form->Game->Position() == played.PositionAt(ply));
+    }
+    // The file is in the recent files, and a game read in is not learned again.
+    QVERIFY(Item(*form, "Recentfile1"));
+    QCOMPARE(form->RecentFiles().value(0), QFileInfo(path).absoluteFilePath());
+  }
+
+  void transcriptAndDamagedFiles() {
+    auto form = MakeForm();
+    FastGames(*form);
+    ClickSquare(*form, FirstLegal(*form));
+    // A plain transcript from a .txt file.
+    const QString transcript = Work->path() + "/game.txt";
+    {
+      QFile file(transcript);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("f5d6c3d3c4f4\n");
+    }
+    QVERIFY(form->OpenGameFile(transcript));
+    QCOMPARE(form->Line.Transcript(), std::string("f5d6c3d3c4f4"));
+    const TGame opened = form->Line;
+    // A damaged GGF is refused naming its line; the open game stays.
+    const QString damaged = Work->path() + "/bad.ggf";
+    {
+      QFile file(damaged);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("(;GM[Othello]\nTY[8]\nB[F5]W[A1];)\n");
+    }
+    QVERIFY(!form->OpenGameFile(damaged));
+    QCOMPARE(Shown.size(), size_t(1));
+    QVERIFY2(Shown[0].Text.contains("bad.ggf") && Shown[0].Text.contains("line 3"),
+             qPrintable(Shown[0].Text));
+    QCOMPARE(form->Line.Moves(), opened.Moves());
+    // A folder, and a missing file, likewise.
+    QVERIFY(!form->OpenGameFile(Work->path()));
+    QVERIFY(!form->OpenGameFile(Work->path() + "/missing.ggf"));
+    QCOMPARE(Shown.size(), size_t(3));
+    QVERIFY(Shown[1].Text.contains("folder"));
+    QCOMPARE(form->Line.Moves(), opened.Moves());
   }
 
   void developerCommands() {
