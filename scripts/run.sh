@@ -6,7 +6,7 @@
 # ${XDG_DATA_HOME:-$HOME/.local/share}/morvane. Every start refreshes the coefficient folders
 # and the skins from the build; the books are never touched and survive every rebuild.
 #
-#   bash scripts/run.sh             builds and starts Morvane
+#   bash scripts/run.sh [FILE]      builds and starts Morvane (opening a game file)
 #   bash scripts/run.sh cli ARGS    builds and runs the command line front end morvane-cli
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,5 +45,11 @@ done
 refresh "$build/Skins" "$work/Skins"
 mkdir -p "$work/books"
 
+# A game file named on the command line is opened at start; the window runs in its working
+# folder, so the path is made absolute first.
+files=()
+for file in "$@"; do
+  files+=("$(realpath -m -- "$file")")
+done
 cd "$work"
-exec "$build/ui/morvane"
+exec "$build/ui/morvane" "${files[@]}"
