@@ -140,11 +140,33 @@ void TBoardImage::Changed() { update(); }
 
 QImage TBoardImage::Picture() const { return Source ? Source->copy() : QImage(); }
 
+void TBoardImage::SetHints(std::vector<THintMark> hints) {
+  HintMarks = std::move(hints);
+  update();
+}
+
 void TBoardImage::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const QRect area = event->rect();
   painter.fillRect(area, palette().window());
   if (Source && !Source->isNull()) painter.drawImage(area.topLeft(), *Source, area);
+  if (HintMarks.empty()) return;
+  painter.setRenderHint(QPainter::Antialiasing);
+  QFont font = painter.font();
+  font.setBold(true);
+  for (const THintMark& hint : HintMarks) {
+    if (!hint.Cell.intersects(area)) continue;
+    // A dark plate keeps the text readable on every skin.
+    const QRect plate = hint.Cell.adjusted(5, hint.Cell.height() / 3, -5, -hint.Cell.height() / 3);
+    painter.setPen(hint.Best ? QPen(QColor(255, 210, 0), 2) : Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 150));
+    painter.drawRoundedRect(plate, 4, 4);
+    font.setPixelSize(std::max(9, hint.Cell.height() / 4));
+    font.setUnderline(hint.Exact);
+    painter.setFont(font);
+    painter.setPen(hint.Best ? QColor(255, 220, 60) : QColor(235, 235, 235));
+    painter.drawText(plate, Qt::AlignCenter, hint.Text);
+  }
 }
 
 void TBoardImage::mousePressEvent(QMouseEvent* event) {
@@ -377,6 +399,11 @@ void TBoardDrawer::Compose(const QRect& wanted) {
   for (int square = 0; square < MaxCells; ++square)
     if (Shown[square].LegalMark && CellReach(square).intersects(area))
       DrawImage(InfoList.Image(0), CellOrigin(square), area);
+}
+
+void TBoardDrawer::ShowHints(std::vector<THintMark> hints) {
+  for (THintMark& hint : hints) hint.Cell = QRect(CellOrigin(hint.Square), QSize(CellSize, CellSize));
+  BoardImage->SetHints(std::move(hints));
 }
 
 void TBoardDrawer::Draw(bool showLegalMoves, int lastMove) {

@@ -36,11 +36,23 @@ class TImageList final {
   std::vector<QImage> Images;
 };
 
+// A move's value written in its cell: the best moves stand out, exact values are whole discs.
+struct THintMark {
+  int Square = 0;
+  QRect Cell;
+  QString Text;
+  bool Best = false;
+  bool Exact = false;
+};
+
 // The image control: shows a bitmap at its natural size and reports every button press with
 // the button and the position in image coordinates.
 class TBoardImage final : public QWidget {
   Q_OBJECT
  public:
+  // The move values painted over the picture (none: no hints).
+  void SetHints(std::vector<THintMark> hints);
+  const std::vector<THintMark>& Hints() const { return HintMarks; }
   explicit TBoardImage(QWidget* parent = nullptr);
   // The picture shown; the view owns it and calls Changed after composing into it.
   void SetSource(const QImage* source);
@@ -58,6 +70,7 @@ class TBoardImage final : public QWidget {
 
  private:
   const QImage* Source = nullptr;
+  std::vector<THintMark> HintMarks;
 };
 
 class TBoardDrawer final : public QWidget {
@@ -126,6 +139,8 @@ class TBoardDrawer final : public QWidget {
   QLabel* Labels[LabelCount] = {};
   bool Animating = false;
   bool AnimationsOn = true;
+  // Paints the move values (square, text, best, exact) over the board; none clears them.
+  void ShowHints(std::vector<THintMark> hints);
   // The square the last Draw marked as the last move, 0 for none.
   int LastMoveMark = 0;
   bool ShadowsOn = false;

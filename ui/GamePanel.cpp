@@ -67,6 +67,11 @@ TGamePanel::TGamePanel(QWidget* parent) : QFrame(parent) {
   PassButton->hide();
   connect(PassButton, &QPushButton::clicked, this, &TGamePanel::PassRequested);
   layout->addWidget(PassButton);
+  HintLabel = new QLabel(this);
+  HintLabel->setObjectName(QStringLiteral("HintLabel"));
+  HintLabel->setWordWrap(true);
+  HintLabel->hide();
+  layout->addWidget(HintLabel);
 
   MoveList = new QListWidget(this);
   MoveList->setObjectName(QStringLiteral("MoveList"));

@@ -30,6 +30,8 @@ class TGamePanel final : public QFrame {
   QLabel* BlackCount;
   QLabel* WhiteCount;
   QLabel* TurnLabel;
+  // What the hints show: their depth as it grows, or nothing when they are off.
+  QLabel* HintLabel;
   QPushButton* PassButton;
   QListWidget* MoveList;
   QPushButton* FirstButton;

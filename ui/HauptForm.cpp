@@ -102,9 +102,11 @@ void TMainForm::CreateLayout() {
   GamePanel = new TGamePanel(client);
   GamePanel->setGeometry(FormWidth, 0, TGamePanel::PanelWidth, BoardFrameHeight);
   connect(GamePanel, &TGamePanel::PlyChosen, this, [this](int ply) {
+    if (DeferWhileHinting([this, ply] { ShowPly(ply); })) return;
     if (BusyDepth == 0 && !ClosePending) ShowPly(ply);
   });
   connect(GamePanel, &TGamePanel::PassRequested, this, [this] {
+    if (DeferWhileHinting([this] { UserPass(); })) return;
     if (BusyDepth == 0 && !ClosePending) UserPass();
   });
   SetupPanel = new TSetupPanel(client);
@@ -324,6 +326,11 @@ void TMainForm::RedrawBoard(int lastMove) {
   BoardFrame->SetGame(Game.get());
   BoardFrame->Draw(IsUserToMove(), lastMove);
   GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->MustPass());
+  // Hints belong to one position: they go with every redraw and come back searched anew.
+  if (!HintsRunning) {
+    ClearHints();
+    ScheduleHints();
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -537,6 +544,8 @@ void TMainForm::ShowResult() {
 }
 
 void TMainForm::BoardFrameBoardImageMouseDown(Qt::MouseButton button, int x, int y) {
+  if (DeferWhileHinting([this, button, x, y] { BoardFrameBoardImageMouseDown(button, x, y); }))
+    return;
   if (!Game || BusyDepth > 0 || ClosePending) return;
   if (Editing) {
     EditSquare(BoardFrame->SquareAt(x, y), button != Qt::RightButton);
@@ -596,7 +605,8 @@ void TMainForm::BusyEnded() {
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   ForceMove();
-  if (BusyDepth > 0) {
+  StopHints();
+  if (BusyDepth > 0 || HintsRunning) {
     // The search or loop unwinds first; nothing it uses may go away under it.
     ClosePending = true;
     event->ignore();

@@ -92,6 +92,24 @@ class TMainForm final : public QMainWindow {
   // Shows a game from its start position to its last ply, as the new line.
   void StartGameFrom(const TGame& game);
 
+  // ---- Hints ----
+  struct THintLevel {
+    std::string Caption, Component;
+    TFixedSearchInfo Level;
+  };
+  // The levels of the level menu, then exact solving; the default one.
+  static const std::vector<THintLevel>& HintLevels();
+  static constexpr const char* DefaultHintLevel = "HintN12moves16emptiesexact1";
+  // Starts the hints of the shown position soon, when they are on and the user is to move.
+  void ScheduleHints();
+  // The values of every legal move, depth by depth up to the hint level, painted in the cells;
+  // a click, a step or a command stops them at once and then runs.
+  void RunHints();
+  void StopHints();
+  void ClearHints();
+  // Runs `command` now, or once the hints have stopped.
+  bool DeferWhileHinting(std::function<void()> command);
+
   // ---- Set-up ----
   void StartSetup();
   void EditSquare(int square, bool forward);
@@ -201,6 +219,13 @@ class TMainForm final : public QMainWindow {
   // The set-up mode: clicks change EditPosition, which the board shows.
   bool Editing = false;
   TPosition EditPosition;
+  // Hints: on, the level they search to (ExactEmpties 0 with Depth 0: exact up to
+  // ExactHintEmpties), running now, and the command waiting for them to stop.
+  bool HintsOn = false;
+  TFixedSearchInfo HintLevel;
+  bool HintsRunning = false;
+  std::function<void()> AfterHints;
+  QTimer* HintTimer = nullptr;
   // The user asked to end the self-play run.
   bool SelfPlayStopped = false;
   // Where the settings are remembered; none leaves every start at the defaults.

@@ -75,6 +75,12 @@ QActionGroup* TMainForm::NewGroup(const char* settingsKey) {
 
 void TMainForm::Connect(QAction* item, std::function<void()> handler) {
   connect(item, &QAction::triggered, this, [this, item, handler = std::move(handler)] {
+    // The hints give way at once; the command runs when their search has unwound.
+    if (HintsRunning && item != Item("Hints1")) {
+      RestoreCheckMark(item);
+      DeferWhileHinting([item] { item->trigger(); });
+      return;
+    }
     // Short-cuts reach items even while their menu is disabled: whatever runs now (a search,
     // an animation, loading, learning) must not have the game changed under it.
     if (BusyDepth > 0 || !Game || Editing) {
@@ -100,9 +106,24 @@ void TMainForm::SnapshotCheckMarks() {
 
 namespace {
 
-constexpr const char* RememberedToggles[] = {"UseBook1", "Showstatistics1", "Displayanimations1"};
+constexpr const char* RememberedToggles[] = {"UseBook1", "Showstatistics1", "Displayanimations1",
+                                             "Hints1"};
 
 }  // namespace
+
+const std::vector<TMainForm::THintLevel>& TMainForm::HintLevels() {
+  static const std::vector<THintLevel> levels = [] {
+    std::vector<THintLevel> list;
+    for (const TLevelEntry& level : Levels)
+      list.push_back({level.Caption, std::string("Hint") + level.Component, LevelInfo(level)});
+    TFixedSearchInfo exact;
+    exact.Depth = 20;
+    exact.ExactEmpties = 30;
+    list.push_back({"Exact (up to 30 empties)", "Hintexact1", exact});
+    return list;
+  }();
+  return levels;
+}
 
 void TMainForm::SaveSettings() {
   if (!Settings) return;
@@ -154,6 +175,12 @@ int TMainForm::RestoreSettingsBeforeBuilding() {
     if (QAction* item = Item(toggle); item && saved.isValid()) item->setChecked(saved.toBool());
   }
   UseBook = Item("UseBook1")->isChecked();
+  HintsOn = Item("Hints1")->isChecked();
+  if (QAction* item = SavedItem("HintLevel")) {
+    item->setChecked(true);
+    for (const THintLevel& choice : HintLevels())
+      if (item->objectName() == QString::fromStdString(choice.Component)) HintLevel = choice.Level;
+  }
   ShowBestLine = Item("Showstatistics1")->isChecked();
   BoardFrame->AnimationsOn = Item("Displayanimations1")->isChecked();
   return board;
@@ -333,6 +360,34 @@ void TMainForm::CreateMenus() {
   QAction* rendering = Item("Rendering1");
   rendering->setVisible(false);
   rendering->setEnabled(false);
+
+  // Hints: the values of the user's moves, searched to the hint level.
+  options->addSeparator();
+  QAction* hints = NewItem(options, "Hints", "Hints1", "Ctrl+H");
+  hints->setCheckable(true);
+  Connect(hints, [this, hints] {
+    HintsOn = hints->isChecked();
+    StopHints();
+    ClearHints();
+    ScheduleHints();
+  });
+  QMenu* hintLevels = NewMenu(options, "Hint level", "Hintlevel1");
+  QActionGroup* hintGroup = NewGroup("HintLevel");
+  for (const THintLevel& choice : HintLevels()) {
+    QAction* item = NewItem(hintLevels, choice.Caption.c_str(), choice.Component.c_str(), nullptr,
+                            hintGroup);
+    const TFixedSearchInfo level = choice.Level;
+    Connect(item, [this, item, level] {
+      item->setChecked(true);
+      HintLevel = level;
+      ClearHints();
+      ScheduleHints();
+    });
+  }
+  Item(DefaultHintLevel)->setChecked(true);
+  HintLevel = HintLevels()[0].Level;
+  for (const THintLevel& choice : HintLevels())
+    if (choice.Component == DefaultHintLevel) HintLevel = choice.Level;
 
   // ---- &Help ----
   QMenu* help = NewMenu(MainMenu, "&Help", "Help1");

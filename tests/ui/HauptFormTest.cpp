@@ -29,6 +29,7 @@
 #include "evaluation/Patterns.h"
 #include "game/Book.h"
 #include "game/GameInfo.h"
+#include "game/MoveValues.h"
 #include "ui/BoardFrame.h"
 #include "ui/GamePanel.h"
 #include "ui/SetupPanel.h"
@@ -1332,6 +1333,74 @@ class HauptFormTest : public QObject {
     QCOMPARE(Shown.size(), size_t(3));
     QVERIFY(Shown[1].Text.contains("folder"));
     QCOMPARE(form->Line.Moves(), opened.Moves());
+  }
+
+  // Hints paint a value in the cell of every legal move, best ones marked; a move clears them
+  // and the next position gets its own.
+  void hintsShowEveryMoveAndFollowTheGame() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "HintAvegare1");
+    Trigger(*form, "Hints1");
+    const auto legalSquares = [&] {
+      std::vector<int> squares;
+      for (int square = 0; square < MaxCells; ++square)
+        if (form->Game->IsLegal(square)) squares.push_back(square);
+      return squares;
+    };
+    const auto hintSquares = [&] {
+      std::vector<int> squares;
+      for (const THintMark& hint : form->BoardFrame->BoardImage->Hints())
+        squares.push_back(hint.Square);
+      std::sort(squares.begin(), squares.end());
+      return squares;
+    };
+    QTRY_VERIFY(form->GamePanel->HintLabel->text().contains("depth 2 of 2"));
+    QCOMPARE(hintSquares(), legalSquares());
+    // The values are those of searching each move's position one level shallower.
+    const PositionImage shown = form->Engine->CurrentPosition();
+    const TMoveValues values =
+        ValueMoves(*form->Engine, form->Game->Position(), form->HintLevel);
+    form->Engine->SetPosition(shown.Board, shown.SideToMove);
+    for (const THintMark& hint : form->BoardFrame->BoardImage->Hints()) {
+      const auto value = std::find_if(values.Moves.begin(), values.Moves.end(),
+                                      [&](const TMoveValue& v) { return v.Square == hint.Square; });
+      QVERIFY(value != values.Moves.end());
+      QCOMPARE(hint.Best, value->Score == values.Moves.front().Score);
+    }
+    const PositionImage before = form->Engine->CurrentPosition();
+    ClickSquare(*form, FirstLegal(*form));
+    QVERIFY(!SamePosition(form->Engine->CurrentPosition(), before));
+    QTRY_VERIFY(!hintSquares().empty() && hintSquares() == legalSquares());
+    // Off, they go.
+    Trigger(*form, "Hints1");
+    QTRY_VERIFY(form->BoardFrame->BoardImage->Hints().empty());
+  }
+
+  // Deep hints give way at once to a step and to closing the window.
+  void hintsStopForAStepAndForClosing() {
+    auto form = MakeForm();
+    FastGames(*form);
+    for (int move = 0; move < 2; ++move) ClickSquare(*form, FirstLegal(*form));
+    Trigger(*form, "HintN24moves26emptiesexact1");
+    bool wasRunning = false;
+    QTimer::singleShot(300, form.get(), [&] {
+      wasRunning = form->HintsRunning;
+      QTest::mouseClick(form->GamePanel->FirstButton, Qt::LeftButton);
+    });
+    Trigger(*form, "Hints1");
+    QTRY_COMPARE(form->ShownPly, 0);
+    QVERIFY(wasRunning);
+    // The start position's hints search in turn; closing the window ends them.
+    bool runningAtClose = false;
+    QTimer::singleShot(300, form.get(), [&] {
+      runningAtClose = form->HintsRunning;
+      form->close();
+    });
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(runningAtClose);
+    QVERIFY(!form->HintsRunning);
+    QVERIFY(form->Game->Position() == TPosition(TBoardKind::Board8x8));
   }
 
   void developerCommands() {
