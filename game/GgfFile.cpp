@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "game/Text.h"
+
 namespace morvane {
 
 namespace {
@@ -19,20 +21,6 @@ const char* BoardName(TBoardKind kind) {
       break;
   }
   return "octagon";
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-    text.remove_suffix(1);
-  return text;
 }
 
 // A property as it stands in the text: the key in capitals, the value with its escapes undone.

@@ -13,18 +13,11 @@
 #include "game/GameInfo.h"
 #include "game/GgfFile.h"
 #include "game/MoveValues.h"
+#include "game/Text.h"
 
 namespace morvane {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-    text.remove_suffix(1);
-  return text;
-}
 
 // The first word of a text, and the rest after it.
 std::pair<std::string_view, std::string_view> Split(std::string_view text) {

@@ -496,6 +496,23 @@ TSelfPlayHooks TMainForm::ProgramMoveHooks() {
   return hooks;
 }
 
+TSelfPlayHooks TMainForm::BothSidesHooks(std::function<void()> afterEachPly) {
+  TSelfPlayHooks hooks = ProgramMoveHooks();
+  const auto search = hooks.BeforeSearch;
+  hooks.BeforeSearch = [this, search] {
+    // The program plays whichever side is to move.
+    ProgramColour = ColourToMove == 1 ? 1 : 255;
+    search();
+  };
+  const auto afterPly = hooks.AfterPly;
+  hooks.AfterPly = [afterPly, afterEachPly](int square, bool entered) {
+    afterPly(square, entered);
+    if (afterEachPly) afterEachPly();
+    QCoreApplication::processEvents();
+  };
+  return hooks;
+}
+
 void TMainForm::GameLearned() {
   // The final position stays on the board until a new game starts.
   LineLearned = true;
@@ -640,19 +657,8 @@ void TMainForm::RunSelfPlay() {
   ForceButton->setText(QStringLiteral("Stop self play"));
   ForceButton->setEnabled(true);
   ForceButton->show();
-  TSelfPlayHooks hooks = ProgramMoveHooks();
+  TSelfPlayHooks hooks = BothSidesHooks({});
   hooks.Stopped = [this] { return ClosePending || SelfPlayStopped; };
-  const auto search = hooks.BeforeSearch;
-  hooks.BeforeSearch = [this, search] {
-    // The program plays whichever side is to move.
-    ProgramColour = ColourToMove == 1 ? 1 : 255;
-    search();
-  };
-  const auto afterPly = hooks.AfterPly;
-  hooks.AfterPly = [afterPly](int square, bool entered) {
-    afterPly(square, entered);
-    QCoreApplication::processEvents();
-  };
   TSelfPlayLoop loop(*Game, Level, UseBook, hooks);
   if (loop.PlayGame() && !ClosePending) {
     loop.LearnFinishedGame(LoadProgressBar);
@@ -690,19 +696,8 @@ void TMainForm::ImproveBook(int count, QAction* item) {
   const uint8_t programColour = ProgramColour;
   item->setChecked(true);
   DisplayOn = false;
-  TSelfPlayHooks hooks = ProgramMoveHooks();
+  TSelfPlayHooks hooks = BothSidesHooks([this] { LoadProgressBar->StepIt(); });
   hooks.Stopped = [this] { return LearningStopped || ClosePending; };
-  const auto search = hooks.BeforeSearch;
-  hooks.BeforeSearch = [this, search] {
-    ProgramColour = ColourToMove == 1 ? 1 : 255;
-    search();
-  };
-  const auto afterPly = hooks.AfterPly;
-  hooks.AfterPly = [this, afterPly](int square, bool entered) {
-    afterPly(square, entered);
-    LoadProgressBar->StepIt();
-    QCoreApplication::processEvents();
-  };
   const auto gameOver = hooks.GameOver;
   hooks.GameOver = [this, gameOver] {
     gameOver();

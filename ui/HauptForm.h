@@ -298,6 +298,8 @@ class TMainForm final : public QMainWindow {
   // What the window does around each program move and at the end of a game, for the one
   // self-play loop that plays the program's moves.
   TSelfPlayHooks ProgramMoveHooks();
+  // The same for runs in which the program plays both sides, processing events after each ply.
+  TSelfPlayHooks BothSidesHooks(std::function<void()> afterEachPly);
   // After a finished game was learned and a new one set up.
   void GameLearned();
   void WaitForAnimation();
