@@ -235,6 +235,18 @@ class HauptFormTest : public QObject {
       QCOMPARE(form->StatStatusBar2->PanelText(panel), QString(stats[panel]));
     for (int panel = 0; panel < 3; ++panel)
       QCOMPARE(form->StatStatusBar2->PanelWidth(panel), widths[panel]);
+    // The longest texts the panels get fit in them.
+    const QFontMetrics metrics(form->StatStatusBar->font());
+    const auto fits = [&](const TQtStatusBar* bar, int panel, const char* text) {
+      return metrics.horizontalAdvance(QString(text)) + 8 <= bar->PanelWidth(panel);
+    };
+    QVERIFY(fits(form->StatStatusBar, 0, "Score : -64.000(Book)"));
+    QVERIFY(fits(form->StatStatusBar2, 0, "Depth : 24"));
+    QVERIFY(fits(form->StatStatusBar2, 1, "Moves : [13/13] j10"));
+    QVERIFY(fits(form->StatStatusBar2, 2, "Nodes : 4294967295"));
+    // The best line takes the rest of the window's width.
+    QVERIFY(form->StatStatusBar->width() - 170 >=
+            metrics.horizontalAdvance("Bestline : a1 b2 c3 d4 e5 f6 g7 h8 a1 b2 c3 d4 e5 f6 g7 h8"));
     QCOMPARE(form->StatStatusBar->height(), 24);
 
     QVERIFY(!form->LoadProgressBar->Visible());
