@@ -23,7 +23,7 @@ const char* const AnalyzeUsage =
     "usage: analyze [--board 8|10|88] [--eval NAME] [--level NAME | --depth D --exact E] "
     "[--data DIR] [--hash BITS] FILE|TRANSCRIPT";
 
-// Without a level: a full analysis of an 8 x 8 game, about a minute and a half on one core;
+// Without a level: an 8 x 8 tournament game takes a few seconds of one core (BENCHMARKS.md);
 // the 10-wide boards have more moves and a slower solver, so their midgame is shallower and
 // their exact part shorter.
 TFixedSearchInfo DefaultLevel(TBoardKind kind) {
