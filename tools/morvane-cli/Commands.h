@@ -25,6 +25,7 @@ int RunSelfPlayGames(const TArguments& arguments);
 int RunFitSelfPlay(const TArguments& arguments);
 int RunTransferCoe(const TArguments& arguments);
 int RunHint(const TArguments& arguments);
+int RunAnalyze(const TArguments& arguments);
 int RunNBoard(const TArguments& arguments);
 
 // Reads --board (8, 10 or 88; default 8).

@@ -17,25 +17,6 @@ const char* const HintUsage =
     "usage: hint [--board 8|10|88] [--eval NAME] [--level NAME | --depth D --exact E] "
     "[--data DIR] [--hash BITS] POSITION";
 
-// --level NAME, or --depth D with --exact E; the window's start level when neither is given.
-TFixedSearchInfo LevelOption(const TArguments& arguments) {
-  const auto name = arguments.Option("level");
-  const bool fixed = arguments.Option("depth") || arguments.Option("exact");
-  if (name && fixed) throw TUsageError("give --level or --depth and --exact, not both");
-  if (name) {
-    const TLevelEntry* level = FindLevel(*name);
-    if (!level) throw TUsageError("unknown level \"" + *name + "\"; known are " + LevelNameList());
-    return LevelInfo(*level);
-  }
-  if (!fixed) return LevelInfo(StartLevel);
-  if (!arguments.Option("depth") || !arguments.Option("exact"))
-    throw TUsageError("--depth and --exact go together");
-  TFixedSearchInfo level;
-  level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
-  level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
-  return level;
-}
-
 }  // namespace
 
 int RunHint(const TArguments& arguments) {
@@ -43,7 +24,7 @@ int RunHint(const TArguments& arguments) {
   if (arguments.Positional().size() != 1) throw TUsageError(HintUsage);
   const TBoardKind kind = BoardKindOption(arguments);
   const std::string name = EvaluationOption(arguments, kind);
-  const TFixedSearchInfo level = LevelOption(arguments);
+  const TFixedSearchInfo level = LevelOption(arguments, LevelInfo(StartLevel));
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
   std::string problem;
   const auto position = TPosition::Parse(kind, arguments.Positional()[0], &problem);

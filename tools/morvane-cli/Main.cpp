@@ -27,6 +27,8 @@ const char* const Usage =
     "      search a position at a fixed level\n"
     "  hint [--board ...] [--eval NAME] [--level NAME | --depth D --exact E] [--data DIR]\n"
     "      [--hash BITS] POSITION   the value of every legal move, best first\n"
+    "  analyze [--board ...] [--eval NAME] [--level NAME | --depth D --exact E] [--data DIR]\n"
+    "      [--hash BITS] FILE|TRANSCRIPT   every move of a game beside the best, and the losses\n"
     "  nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE]\n"
     "      play as an engine of an Othello GUI: the NBoard protocol on stdin and stdout\n"
     "  bench [--data DIR]   a small fixed set of searches; ends with \"Nodes searched: N\"\n"
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
       {"solve", {RunSolve, {"generic"}}},
       {"search", {RunSearch, {"generic"}}},
       {"hint", {RunHint, {}}},
+      {"analyze", {RunAnalyze, {}}},
       {"nboard", {RunNBoard, {}}},
       {"train", {RunTrain, {}}},
       {"solve-labels", {RunSolveLabels, {}}},

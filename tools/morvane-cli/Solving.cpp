@@ -65,6 +65,24 @@ std::string EvaluationOption(const TArguments& arguments, TBoardKind kind) {
   return name;
 }
 
+TFixedSearchInfo LevelOption(const TArguments& arguments, const TFixedSearchInfo& fallback) {
+  const auto name = arguments.Option("level");
+  const bool fixed = arguments.Option("depth") || arguments.Option("exact");
+  if (name && fixed) throw TUsageError("give --level or --depth and --exact, not both");
+  if (name) {
+    const TLevelEntry* level = FindLevel(*name);
+    if (!level) throw TUsageError("unknown level \"" + *name + "\"; known are " + LevelNameList());
+    return LevelInfo(*level);
+  }
+  if (!fixed) return fallback;
+  if (!arguments.Option("depth") || !arguments.Option("exact"))
+    throw TUsageError("--depth and --exact go together");
+  TFixedSearchInfo level;
+  level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
+  level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
+  return level;
+}
+
 std::string MoveText(const TOthelloEngine& engine, int square) {
   return square == PassMove ? "pa" : engine.MoveToText(square);
 }

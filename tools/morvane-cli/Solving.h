@@ -37,6 +37,9 @@ std::string LoadPositionText(TOthelloEngine& engine, const std::string& text);
 // belongs to another board.
 std::string EvaluationOption(const TArguments& arguments, TBoardKind kind);
 
+// --level NAME, or --depth D with --exact E; `fallback` when neither is given.
+TFixedSearchInfo LevelOption(const TArguments& arguments, const TFixedSearchInfo& fallback);
+
 // The move as text, "pa" for a pass.
 std::string MoveText(const TOthelloEngine& engine, int square);
 
