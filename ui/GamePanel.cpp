@@ -1,11 +1,14 @@
 #include "ui/GamePanel.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/EvaluationChart.h"
 
 namespace morvane {
 
@@ -93,10 +96,19 @@ TGamePanel::TGamePanel(QWidget* parent) : QFrame(parent) {
   for (QPushButton* button : {FirstButton, BackButton, ForwardButton, LastButton})
     steps->addWidget(button);
   layout->addLayout(steps);
+
+  Chart = new TEvaluationChart(this);
+  Chart->setObjectName(QStringLiteral("EvaluationChart"));
+  Chart->setFixedHeight(110);
+  Chart->hide();
+  connect(Chart, &TEvaluationChart::PlyChosen, this, [this](int ply) {
+    if (Stepping && ply != Shown) emit PlyChosen(ply);
+  });
+  layout->addWidget(Chart);
 }
 
 void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnText,
-                          bool mustPass) {
+                          bool mustPass, const TLineNotes& notes) {
   Shown = shownPly;
   Plies = line.Plies();
   const TPosition position = line.PositionAt(shownPly);
@@ -113,16 +125,33 @@ void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnTe
     const int square = line.Moves()[static_cast<size_t>(ply)];
     const TColour mover = walk.ToMove();
     walk.Play(square);
-    const QString text = QStringLiteral("%1. %2").arg(ply + 1).arg(
+    QString text = QStringLiteral("%1. %2").arg(ply + 1).arg(
         square == PassMove ? QStringLiteral("pass") : QString::fromStdString(walk.MoveText(square)));
+    const auto loss = static_cast<size_t>(ply) < notes.Losses.size()
+                          ? notes.Losses[static_cast<size_t>(ply)]
+                          : std::nullopt;
+    if (loss && square != PassMove)
+      text += *loss < 0.05 ? QStringLiteral("   best") : QStringLiteral("   -%1").arg(*loss, 0, 'f', 1);
     auto* item = new QListWidgetItem(DiscIcon(mover), text);
-    // Plies after the shown position are the line's continuation, not yet on the board.
+    // Plies after the shown position are the line's continuation, not yet on the board;
+    // mistakes stand out.
     if (ply >= shownPly) item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+    if (loss && *loss > MistakeDiscs) {
+      item->setForeground(QColor(*loss > 2 * MistakeDiscs ? 0xC0392B : 0xD35400));
+      QFont font = item->font();
+      font.setBold(true);
+      item->setFont(font);
+    }
     MoveList->addItem(item);
   }
   MoveList->setCurrentRow(shownPly);
   MoveList->scrollToItem(MoveList->currentItem());
   Filling = false;
+  const bool anyValue = std::any_of(notes.Curve.begin(), notes.Curve.end(),
+                                    [](const std::optional<double>& value) { return value.has_value(); });
+  Chart->setVisible(anyValue);
+  Chart->SetValues(anyValue ? notes.Curve : std::vector<std::optional<double>>{});
+  Chart->SetShownPly(shownPly);
   UpdateButtons();
 }
 

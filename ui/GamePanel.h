@@ -7,11 +7,23 @@
 
 #include "game/Game.h"
 
+#include <optional>
+#include <vector>
+
 class QLabel;
 class QListWidget;
 class QPushButton;
 
 namespace morvane {
+
+class TEvaluationChart;
+
+// What an analysis (or the evaluations of a game file) adds to the line: per ply the discs the
+// move lost, and per position (ply 0 .. n) the evaluation for black.
+struct TLineNotes {
+  std::vector<std::optional<double>> Losses;
+  std::vector<std::optional<double>> Curve;
+};
 
 class TGamePanel final : public QFrame {
   Q_OBJECT
@@ -22,7 +34,8 @@ class TGamePanel final : public QFrame {
 
   // The line, the ply whose position the board shows, the text saying whose turn it is and
   // whether the side to move must pass.
-  void ShowGame(const TGame& line, int shownPly, const QString& turnText, bool mustPass);
+  void ShowGame(const TGame& line, int shownPly, const QString& turnText, bool mustPass,
+                const TLineNotes& notes = {});
   // Stepping is refused while the program thinks or a run goes on.
   void SetSteppingEnabled(bool enabled);
   int ShownPly() const { return Shown; }
@@ -38,6 +51,11 @@ class TGamePanel final : public QFrame {
   QPushButton* BackButton;
   QPushButton* ForwardButton;
   QPushButton* LastButton;
+  // The evaluation over the game, shown once there is one.
+  TEvaluationChart* Chart;
+
+  // A move that lost more than this many discs stands out in the list.
+  static constexpr double MistakeDiscs = 2.0;
 
  signals:
   // The user asks for the position after `ply` plies of the line (0: the start).

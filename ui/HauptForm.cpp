@@ -44,6 +44,9 @@ constexpr int WindowWidth = TMainForm::FormWidth + TGamePanel::PanelWidth;
 TMainForm::TMainForm(TQtMessageSink::TShowFunction showMessage, QWidget* parent)
     : QMainWindow(parent), Messages(this) {
   if (showMessage) Messages.SetShowFunction(std::move(showMessage));
+  ChooseAnalysisLevel = [this](TFixedSearchInfo& level) {
+    return DefaultChooseAnalysisLevel(level);
+  };
   ChooseFile = [this](bool save, const QString& suggested) {
     return DefaultChooseFile(save, suggested);
   };
@@ -325,7 +328,8 @@ void TMainForm::RedrawBoard(int lastMove) {
   if (!DisplayOn) return;
   BoardFrame->SetGame(Game.get());
   BoardFrame->Draw(IsUserToMove(), lastMove);
-  GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->MustPass());
+  GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->MustPass(),
+                      LineNotes());
   // Hints belong to one position: they go with every redraw and come back searched anew.
   if (!HintsRunning) {
     ClearHints();
@@ -341,6 +345,7 @@ void TMainForm::ResetLine() {
   ShownPly = Line.Plies();
   LineLearned = false;
   LineEvals.clear();
+  Analysis = TGameAnalysis();
   FileHeader = TGameFile();
   GameFileName.clear();
 }
@@ -354,6 +359,7 @@ void TMainForm::SyncLine() {
     Line = record;
     LineLearned = false;
     LineEvals.clear();
+    Analysis = TGameAnalysis();
   }
   ShownPly = record.Plies();
 }
@@ -410,6 +416,7 @@ bool TMainForm::ConfirmDiscard() {
   if (!Ask(question + QStringLiteral(" Go on?"))) return false;
   Line.Truncate(ShownPly);
   if (LineEvals.size() > static_cast<size_t>(ShownPly)) LineEvals.resize(ShownPly);
+  Analysis = TGameAnalysis();
   LineLearned = false;
   return true;
 }
@@ -607,6 +614,7 @@ void TMainForm::SearchStatTimerTimer() {
 void TMainForm::ForceMove() {
   if (Engine) Engine->RequestStop();
   if (SelfPlay) SelfPlayStopped = true;
+  if (Analysing) AnalysisStopped = true;
   if (Learning) {
     LearningStopped = true;
     if (Book) {

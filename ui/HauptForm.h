@@ -15,7 +15,9 @@
 
 #include "engine/SearchInfo.h"
 #include "game/Game.h"
+#include "game/GameAnalysis.h"
 #include "game/GgfFile.h"
+#include "ui/GamePanel.h"
 #include "game/SelfPlay.h"
 #include "ui/QtWidgets.h"
 
@@ -30,7 +32,6 @@ class QTimer;
 namespace morvane {
 
 class TBoardDrawer;
-class TGamePanel;
 class TSetupPanel;
 class TBook;
 class TEvaluation;
@@ -109,6 +110,14 @@ class TMainForm final : public QMainWindow {
   void ClearHints();
   // Runs `command` now, or once the hints have stopped.
   bool DeferWhileHinting(std::function<void()> command);
+
+  // ---- Game analysis ----
+  // Asks for the level and analyses the line; Stop keeps what was finished.
+  void AnalyseLine();
+  TFixedSearchInfo DefaultAnalysisLevel() const;
+  bool DefaultChooseAnalysisLevel(TFixedSearchInfo& level);
+  // The losses and the evaluation curve of the line, from its analysis or its game file.
+  TLineNotes LineNotes() const;
 
   // ---- Set-up ----
   void StartSetup();
@@ -226,6 +235,12 @@ class TMainForm final : public QMainWindow {
   bool HintsRunning = false;
   std::function<void()> AfterHints;
   QTimer* HintTimer = nullptr;
+  // The analysis of the line (none: empty), running now, and asked to stop.
+  TGameAnalysis Analysis;
+  bool Analysing = false;
+  bool AnalysisStopped = false;
+  // Asks for the analysis level; tests replace it.
+  std::function<bool(TFixedSearchInfo&)> ChooseAnalysisLevel;
   // The user asked to end the self-play run.
   bool SelfPlayStopped = false;
   // Where the settings are remembered; none leaves every start at the defaults.

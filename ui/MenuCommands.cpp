@@ -236,6 +236,8 @@ void TMainForm::CreateMenus() {
     Connect(item, [this, item] { NewGameItemClick(item); });
   }
   Item(StartBoard.Component)->setChecked(true);
+  // Beside the specified items: the analysis of the game shown.
+  Connect(NewItem(game, "Analyse game...", "Analysegame1", "Ctrl+A"), [this] { AnalyseLine(); });
   QAction* quit = NewItem(game, "Quit", "Quit1");
   // Closing works at any time; the window stops what runs first.
   connect(quit, &QAction::triggered, this, [this] { close(); });

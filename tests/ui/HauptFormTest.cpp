@@ -31,6 +31,7 @@
 #include "game/GameInfo.h"
 #include "game/MoveValues.h"
 #include "ui/BoardFrame.h"
+#include "ui/EvaluationChart.h"
 #include "ui/GamePanel.h"
 #include "ui/SetupPanel.h"
 #include "ui/HauptForm.h"
@@ -1413,6 +1414,58 @@ class HauptFormTest : public QObject {
     QVERIFY(runningAtClose);
     QVERIFY(!form->HintsRunning);
     QVERIFY(form->Game->Position() == TPosition(TBoardKind::Board8x8));
+  }
+
+  // An analysed game's losses appear in the move list, the chart has one point per position
+  // and a click on a point steps there; the evaluations travel with the game file.
+  void analysedGameShowsLossesAndChart() {
+    auto form = MakeForm();
+    FastGames(*form);
+    Trigger(*form, "Pellinanalyses1");
+    QVERIFY(form->Game->IsGameOver());
+    const int plies = form->Line.Plies();
+    form->ChooseAnalysisLevel = [](TFixedSearchInfo& level) {
+      level.Depth = 2;
+      level.ExactEmpties = 12;
+      return true;
+    };
+    Trigger(*form, "Analysegame1");
+    QCOMPARE(int(form->Analysis.Plies.size()), plies);
+    QVERIFY(form->Analysis.Complete);
+    QVERIFY(!form->LoadProgressBar->Visible());
+    QVERIFY(MenusEnabled(*form));
+    QListWidget* list = form->GamePanel->MoveList;
+    QCOMPARE(list->count(), plies + 1);
+    int shownLosses = 0;
+    for (int ply = 0; ply < plies; ++ply) {
+      const TPlyAnalysis& analysis = form->Analysis.Plies[static_cast<size_t>(ply)];
+      if (analysis.Played == PassMove) continue;
+      const double loss = static_cast<double>(analysis.Loss) / DiscUnit;
+      const QString text = list->item(ply + 1)->text();
+      QVERIFY2(loss < 0.05 ? text.endsWith("best")
+                           : text.endsWith(QString("-%1").arg(loss, 0, 'f', 1)),
+               qPrintable(text));
+      ++shownLosses;
+    }
+    QVERIFY(shownLosses > 0);
+    TEvaluationChart* chart = form->GamePanel->Chart;
+    QVERIFY(chart->isVisible());
+    QCOMPARE(chart->Points(), plies + 1);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->PointOf(10).toPoint());
+    QCOMPARE(form->ShownPly, 10);
+    QCOMPARE(chart->ShownPly(), 10);
+
+    // Saved and opened again, the evaluations come back with the game.
+    const QString path = Work->path() + "/analysed.ggf";
+    form->ChooseFile = [&](bool, const QString&) { return path; };
+    Trigger(*form, "Saveas1");
+    Trigger(*form, "N8x81");  // a new game
+    QVERIFY(!form->GamePanel->Chart->isVisible());
+    QVERIFY(form->OpenGameFile(path));
+    QCOMPARE(form->Line.Plies(), plies);
+    QVERIFY(form->GamePanel->Chart->isVisible());
+    QCOMPARE(form->GamePanel->Chart->Points(), plies + 1);
+    QCOMPARE(form->LineEvals.size(), size_t(plies));
   }
 
   void developerCommands() {
