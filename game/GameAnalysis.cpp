@@ -41,8 +41,7 @@ class TAnalyser {
   }
 
   // One ply; `next` is the analysed ply after it, when there is one.
-  bool Analyse(const TPosition& position, int played, const TPlyAnalysis* next,
-               TPlyAnalysis& ply) {
+  bool Analyse(const TPosition& position, int played, const TPlyAnalysis* next, TPlyAnalysis& ply) {
     const int64_t before = Nodes;
     ply.Mover = position.ToMove();
     ply.Played = played;
@@ -137,8 +136,8 @@ std::vector<std::optional<double>> TGameAnalysis::BlackCurve() const {
   return curve;
 }
 
-TGameAnalysis AnalyseGame(TOthelloEngine& engine, const TGame& game,
-                          const TFixedSearchInfo& level, const TAnalysisProgress& progress) {
+TGameAnalysis AnalyseGame(TOthelloEngine& engine, const TGame& game, const TFixedSearchInfo& level,
+                          const TAnalysisProgress& progress) {
   engine.StopRequested = false;
   TGameAnalysis analysis;
   const int total = game.Plies();

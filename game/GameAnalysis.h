@@ -31,7 +31,7 @@ struct TPlyAnalysis {
   int32_t PlayedValue = 0;  // millionths of a disc, from the mover's view
   int Best = PassMove;
   int32_t BestValue = 0;
-  int32_t Loss = 0;  // BestValue - PlayedValue, never below 0; 0 for a pass
+  int32_t Loss = 0;    // BestValue - PlayedValue, never below 0; 0 for a pass
   bool Exact = false;  // both values solved to the end of the game
   int64_t Nodes = 0;
 };
@@ -60,13 +60,13 @@ struct TGameAnalysis {
 
 // Called after each analysed ply with the ply's number (from 0), how many plies are done and
 // the ply count. A stop may be requested from here (engine.RequestStop()).
-using TAnalysisProgress = std::function<void(int ply, const TPlyAnalysis& analysis, int done,
-                                             int total)>;
+using TAnalysisProgress =
+    std::function<void(int ply, const TPlyAnalysis& analysis, int done, int total)>;
 
 // Analyses `game` on the caller's engine at `level` (depth D, exact from E empties). A stop
 // request (RequestStop, or set from the event pump inside a search) ends the run; the plies it
 // finished stay, the unfinished are left not Done.
-TGameAnalysis AnalyseGame(TOthelloEngine& engine, const TGame& game,
-                          const TFixedSearchInfo& level, const TAnalysisProgress& progress = {});
+TGameAnalysis AnalyseGame(TOthelloEngine& engine, const TGame& game, const TFixedSearchInfo& level,
+                          const TAnalysisProgress& progress = {});
 
 }  // namespace morvane

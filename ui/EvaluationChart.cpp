@@ -83,8 +83,7 @@ void TEvaluationChart::paintEvent(QPaintEvent*) {
   // Each label centred on its height, kept inside the widget.
   const auto label = [&](double y, const QString& text) {
     const double top = std::clamp(y - 8, 0.0, std::max(0.0, height() - 16.0));
-    painter.drawText(QRectF(0, top, LeftMargin - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
-                     text);
+    painter.drawText(QRectF(0, top, LeftMargin - 4, 16), Qt::AlignRight | Qt::AlignVCenter, text);
   };
   label(area.top(), QStringLiteral("+%1").arg(Top));
   label(YOf(0), QStringLiteral("0"));
@@ -119,7 +118,8 @@ void TEvaluationChart::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(PointColour));
   for (int ply = 0; ply < Points(); ++ply)
-    if (Values[static_cast<size_t>(ply)]) painter.drawEllipse(PointOf(ply), PointRadius, PointRadius);
+    if (Values[static_cast<size_t>(ply)])
+      painter.drawEllipse(PointOf(ply), PointRadius, PointRadius);
   if (Shown >= 0) {
     painter.setPen(QPen(QColor(ShownColour), 1.5));
     painter.setBrush(Qt::NoBrush);

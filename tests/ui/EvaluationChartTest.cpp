@@ -112,8 +112,7 @@ class EvaluationChartTest : public QObject {
     Chart->SetValues(GameCurve());
     // The scale's labels on the left, and the right button.
     QTest::mouseClick(Chart.get(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 80));
-    QTest::mouseClick(Chart.get(), Qt::RightButton, Qt::NoModifier,
-                      Chart->PointOf(5).toPoint());
+    QTest::mouseClick(Chart.get(), Qt::RightButton, Qt::NoModifier, Chart->PointOf(5).toPoint());
     QCOMPARE(chosen.count(), 0);
   }
 

@@ -53,7 +53,8 @@ TGame ReadGame(const std::string& argument, TBoardKind kind) {
   }
   std::string problem;
   const auto game = TGame::FromTranscript(TPosition(kind), argument, &problem);
-  if (!game) throw TUsageError("\"" + argument + "\" is no game file, and no transcript: " + problem);
+  if (!game)
+    throw TUsageError("\"" + argument + "\" is no game file, and no transcript: " + problem);
   return *game;
 }
 
