@@ -328,7 +328,7 @@ void TMainForm::RedrawBoard(int lastMove) {
   if (!DisplayOn) return;
   BoardFrame->SetGame(Game.get());
   BoardFrame->Draw(IsUserToMove(), lastMove);
-  GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->MustPass(),
+  GamePanel->ShowGame(Line, ShownPly, TurnText(), IsUserToMove() && Game->Position().MustPass(),
                       LineNotes());
   // Hints belong to one position: they go with every redraw and come back searched anew.
   if (!HintsRunning) {
@@ -422,7 +422,8 @@ bool TMainForm::ConfirmDiscard() {
 }
 
 void TMainForm::UserPass() {
-  if (!Game || !IsUserToMove() || Thinking || !Game->MustPass()) return;
+  // A finished game takes no pass: its final position stays as it is.
+  if (!Game || !IsUserToMove() || Thinking || !Game->MustPass() || Game->IsGameOver()) return;
   TBusy busy(*this);
   const bool stepping = ShownPly < Line.Plies() && Line.Moves()[ShownPly] == PassMove;
   if (Game->EnterMove(PassMove)) SwitchTurn();
@@ -575,7 +576,7 @@ void TMainForm::BoardFrameBoardImageMouseDown(Qt::MouseButton button, int x, int
     EditSquare(BoardFrame->SquareAt(x, y), button != Qt::RightButton);
     return;
   }
-  if (!IsUserToMove() || Thinking) return;
+  if (!IsUserToMove() || Thinking || Game->IsGameOver()) return;
   if (Game->MustPass()) {
     // Any button anywhere on the board passes for a side without a move.
     UserPass();

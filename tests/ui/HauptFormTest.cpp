@@ -501,6 +501,11 @@ class HauptFormTest : public QObject {
     QCOMPARE(form->Game->Moves[2].MoveSquare, Square(4, 1));
     QVERIFY(form->Game->IsGameOver());
     QVERIFY(form->GameFinished);
+    // The finished game takes no pass: no Pass button, and a click changes nothing.
+    QVERIFY(!form->GamePanel->PassButton->isVisible());
+    QTest::mouseClick(form->BoardFrame->BoardImage, Qt::MouseButton(button), {}, QPoint(x, y));
+    QCOMPARE(form->Game->MoveCount, 2);
+    QCOMPARE(Shown.size(), size_t(1));
   }
 
   void resultTexts_data() {
