@@ -45,7 +45,8 @@ const TLevelEntry* FindLevel(std::string_view name) {
 
 std::string LevelNameList() {
   std::string list;
-  for (const TLevelEntry& level : Levels) list += (list.empty() ? "" : ", ") + std::string(level.Name());
+  for (const TLevelEntry& level : Levels)
+    list += (list.empty() ? "" : ", ") + std::string(level.Name());
   return list;
 }
 

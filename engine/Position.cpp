@@ -79,7 +79,8 @@ std::optional<TPosition> TPosition::Parse(TBoardKind kind, std::string_view text
   for (size_t place = 0; place < text.size(); ++place) {
     const char c = text[place];
     if (std::isspace(static_cast<unsigned char>(c))) continue;
-    const std::string where = "character " + std::to_string(place + 1) + " '" + std::string(1, c) + "'";
+    const std::string where =
+        "character " + std::to_string(place + 1) + " '" + std::string(1, c) + "'";
     if (read == -1) {
       const auto side = CellOfCharacter(c);
       if (!side || *side == EmptyCell) {

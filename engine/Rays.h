@@ -42,7 +42,8 @@ inline bool ClosesRun(const int8_t* board, int square, int8_t own, int8_t opp) {
 enum class TFlipOrder { Table, Scan };
 
 template <int Width, TFlipOrder Order>
-inline constexpr int Steps[8] = {1, Width, Width - 1, Width + 1, -1, -Width, -Width + 1, -Width - 1};
+inline constexpr int Steps[8] = {1,  Width,  Width - 1,  Width + 1,
+                                 -1, -Width, -Width + 1, -Width - 1};
 template <int Width>
 inline constexpr int Steps<Width, TFlipOrder::Scan>[8] = {-Width - 1, -Width + 1, -Width, -1,
                                                           Width + 1,  Width - 1,  Width,  1};
@@ -54,21 +55,24 @@ inline int RecordFlips(const int8_t* board, int square, int8_t own, int8_t opp, 
     int count = 0;
     ((count += RecordRun<Steps<Width, Order>[D]>(board, square, own, opp, flips + count)), ...);
     return count;
-  }(std::make_integer_sequence<int, 8>{});
+  }
+  (std::make_integer_sequence<int, 8>{});
 }
 
 template <int Width>
 inline int CountFlips(const int8_t* board, int square, int8_t own, int8_t opp) {
   return [&]<int... D>(std::integer_sequence<int, D...>) {
     return (CountRun<Steps<Width, TFlipOrder::Table>[D]>(board, square, own, opp) + ...);
-  }(std::make_integer_sequence<int, 8>{});
+  }
+  (std::make_integer_sequence<int, 8>{});
 }
 
 template <int Width>
 inline bool FlipsAny(const int8_t* board, int square, int8_t own, int8_t opp) {
   return [&]<int... D>(std::integer_sequence<int, D...>) {
     return (ClosesRun<Steps<Width, TFlipOrder::Table>[D]>(board, square, own, opp) || ...);
-  }(std::make_integer_sequence<int, 8>{});
+  }
+  (std::make_integer_sequence<int, 8>{});
 }
 
 // Runs `action.template operator()<Width>()` for a board of side 8 (width 10) or 10 (width 12).

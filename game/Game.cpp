@@ -65,8 +65,8 @@ std::optional<TGame> TGame::FromTranscript(const TPosition& start, std::string_v
     size_t end = place + 1;
     if (startsWith("pass")) {
       end = place + 4;
-    } else if (startsWith("pa") &&
-               !(place + 2 < text.size() && std::isdigit(static_cast<unsigned char>(text[place + 2])))) {
+    } else if (startsWith("pa") && !(place + 2 < text.size() &&
+                                     std::isdigit(static_cast<unsigned char>(text[place + 2])))) {
       end = place + 2;
     } else {
       while (end < text.size() && end - place < 3 &&

@@ -114,7 +114,8 @@ TMoveChoice TGameInfo::FindMove(bool useBook) {
   const int64_t start = TickCount();
   int move = PassMove;
   double value = 0;
-  if (Book && useBook && StandardStart && Book->GetBookMove(Engine->CurrentPosition(), move, value)) {
+  if (Book && useBook && StandardStart &&
+      Book->GetBookMove(Engine->CurrentPosition(), move, value)) {
     choice.Square = move;
     choice.Score = value;
     choice.FromBook = true;

@@ -402,7 +402,8 @@ void TBoardDrawer::Compose(const QRect& wanted) {
 }
 
 void TBoardDrawer::ShowHints(std::vector<THintMark> hints) {
-  for (THintMark& hint : hints) hint.Cell = QRect(CellOrigin(hint.Square), QSize(CellSize, CellSize));
+  for (THintMark& hint : hints)
+    hint.Cell = QRect(CellOrigin(hint.Square), QSize(CellSize, CellSize));
   BoardImage->SetHints(std::move(hints));
 }
 

@@ -1,12 +1,12 @@
 #include "ui/GamePanel.h"
 
 #include <QHBoxLayout>
-#include <algorithm>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/EvaluationChart.h"
 
@@ -47,7 +47,8 @@ TGamePanel::TGamePanel(QWidget* parent) : QFrame(parent) {
   BlackCount->setObjectName(QStringLiteral("BlackCount"));
   WhiteCount = new QLabel(this);
   WhiteCount->setObjectName(QStringLiteral("WhiteCount"));
-  for (auto [label, colour] : {std::pair{BlackCount, TColour::Black}, {WhiteCount, TColour::White}}) {
+  for (auto [label, colour] :
+       {std::pair{BlackCount, TColour::Black}, {WhiteCount, TColour::White}}) {
     auto* icon = new QLabel(this);
     icon->setPixmap(DiscIcon(colour).pixmap(14, 14));
     QFont font = label->font();
@@ -107,8 +108,8 @@ TGamePanel::TGamePanel(QWidget* parent) : QFrame(parent) {
   layout->addWidget(Chart);
 }
 
-void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnText,
-                          bool mustPass, const TLineNotes& notes) {
+void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnText, bool mustPass,
+                          const TLineNotes& notes) {
   Shown = shownPly;
   Plies = line.Plies();
   const TPosition position = line.PositionAt(shownPly);
@@ -126,12 +127,14 @@ void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnTe
     const TColour mover = walk.ToMove();
     walk.Play(square);
     QString text = QStringLiteral("%1. %2").arg(ply + 1).arg(
-        square == PassMove ? QStringLiteral("pass") : QString::fromStdString(walk.MoveText(square)));
+        square == PassMove ? QStringLiteral("pass")
+                           : QString::fromStdString(walk.MoveText(square)));
     const auto loss = static_cast<size_t>(ply) < notes.Losses.size()
                           ? notes.Losses[static_cast<size_t>(ply)]
                           : std::nullopt;
     if (loss && square != PassMove)
-      text += *loss < 0.05 ? QStringLiteral("   best") : QStringLiteral("   -%1").arg(*loss, 0, 'f', 1);
+      text +=
+          *loss < 0.05 ? QStringLiteral("   best") : QStringLiteral("   -%1").arg(*loss, 0, 'f', 1);
     auto* item = new QListWidgetItem(DiscIcon(mover), text);
     // Plies after the shown position are the line's continuation, not yet on the board;
     // mistakes stand out.
@@ -147,8 +150,9 @@ void TGamePanel::ShowGame(const TGame& line, int shownPly, const QString& turnTe
   MoveList->setCurrentRow(shownPly);
   MoveList->scrollToItem(MoveList->currentItem());
   Filling = false;
-  const bool anyValue = std::any_of(notes.Curve.begin(), notes.Curve.end(),
-                                    [](const std::optional<double>& value) { return value.has_value(); });
+  const bool anyValue =
+      std::any_of(notes.Curve.begin(), notes.Curve.end(),
+                  [](const std::optional<double>& value) { return value.has_value(); });
   Chart->setVisible(anyValue);
   Chart->SetValues(anyValue ? notes.Curve : std::vector<std::optional<double>>{});
   Chart->SetShownPly(shownPly);

@@ -19,7 +19,8 @@ namespace {
 
 // A value as the cell shows it: whole discs when exact, else one decimal, sign always.
 QString HintText(const TMoveValue& value) {
-  if (value.Exact) return QStringLiteral("%1%2").arg(value.Score >= 0 ? "+" : "").arg(value.Score / DiscUnit);
+  if (value.Exact)
+    return QStringLiteral("%1%2").arg(value.Score >= 0 ? "+" : "").arg(value.Score / DiscUnit);
   const double discs = std::round(value.Discs() * 10) / 10;
   return QStringLiteral("%1%2").arg(discs >= 0 ? "+" : "").arg(discs, 0, 'f', 1);
 }
@@ -84,10 +85,9 @@ void TMainForm::RunHints() {
       marks.push_back(mark);
     }
     BoardFrame->ShowHints(std::move(marks));
-    GamePanel->HintLabel->setText(allExact ? QStringLiteral("Hints: exact")
-                                           : QStringLiteral("Hints: depth %1 of %2")
-                                                 .arg(values.Depth)
-                                                 .arg(HintLevel.Depth));
+    GamePanel->HintLabel->setText(
+        allExact ? QStringLiteral("Hints: exact")
+                 : QStringLiteral("Hints: depth %1 of %2").arg(values.Depth).arg(HintLevel.Depth));
     QCoreApplication::processEvents();
   };
   ValueMovesIteratively(*Engine, position, HintLevel, hooks);

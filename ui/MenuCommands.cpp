@@ -2,21 +2,21 @@
 // book or the board view and, where the turn may change, lets the game continue.
 #include <QAction>
 #include <QActionGroup>
-#include <QSettings>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <exception>
 
 #include "engine/OthelloEngine.h"
+#include "engines/OthelloPatternEngine.h"
 #include "engines/SourceGenerator.h"
 #include "evaluation/Patterns.h"
 #include "game/Book.h"
 #include "game/GameInfo.h"
 #include "ui/BoardFrame.h"
 #include "ui/HauptForm.h"
-#include "engines/OthelloPatternEngine.h"
 #include "ui/MenuTables.h"
 
 namespace morvane {
@@ -131,7 +131,8 @@ void TMainForm::SaveSettings() {
     if (QAction* checked = AcceptedChecks[group])
       Settings->setValue(group->objectName(), checked->objectName());
   for (const char* toggle : RememberedToggles)
-    if (QAction* item = Item(toggle)) Settings->setValue(QString::fromLatin1(toggle), item->isChecked());
+    if (QAction* item = Item(toggle))
+      Settings->setValue(QString::fromLatin1(toggle), item->isChecked());
 }
 
 QAction* TMainForm::SavedItem(const char* groupKey) const {
@@ -152,9 +153,9 @@ int TMainForm::RestoreSettingsBeforeBuilding() {
   if (QAction* item = SavedItem("PlayerMode")) {
     item->setChecked(true);
     // The program does not move at start, whichever side it plays.
-    ProgramColour = item->objectName() == QLatin1String("Pellinplaysblack1")   ? 1
+    ProgramColour = item->objectName() == QLatin1String("Pellinplaysblack1")  ? 1
                     : item->objectName() == QLatin1String("Morvaneobserves1") ? 0
-                                                                               : 255;
+                                                                              : 255;
   }
   if (QAction* item = SavedItem("Level")) {
     if (const TLevelEntry* choice = ChoiceOf(Levels, item)) {
@@ -376,8 +377,8 @@ void TMainForm::CreateMenus() {
   QMenu* hintLevels = NewMenu(options, "Hint level", "Hintlevel1");
   QActionGroup* hintGroup = NewGroup("HintLevel");
   for (const THintLevel& choice : HintLevels()) {
-    QAction* item = NewItem(hintLevels, choice.Caption.c_str(), choice.Component.c_str(), nullptr,
-                            hintGroup);
+    QAction* item =
+        NewItem(hintLevels, choice.Caption.c_str(), choice.Component.c_str(), nullptr, hintGroup);
     const TFixedSearchInfo level = choice.Level;
     Connect(item, [this, item, level] {
       item->setChecked(true);

@@ -40,8 +40,12 @@ void TMainForm::EditSquare(int square, bool forward) {
   if (!EditPosition.IsPlayable(square)) return;
   // Empty, black, white, and round again.
   const int8_t cell = EditPosition.Cell(square);
-  const int8_t next = forward ? (cell == EmptyCell ? BlackCell : cell == BlackCell ? WhiteCell : EmptyCell)
-                              : (cell == EmptyCell ? WhiteCell : cell == WhiteCell ? BlackCell : EmptyCell);
+  const int8_t next = forward ? (cell == EmptyCell   ? BlackCell
+                                 : cell == BlackCell ? WhiteCell
+                                                     : EmptyCell)
+                              : (cell == EmptyCell   ? WhiteCell
+                                 : cell == WhiteCell ? BlackCell
+                                                     : EmptyCell);
   EditPosition.SetCell(square, next);
   SetupPanel->ShowProblem({});
   ShowEditPosition();

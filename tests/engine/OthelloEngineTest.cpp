@@ -1,5 +1,3 @@
-#include "engine/OthelloEngine.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "engines/DiscCountEngine.h"
+#include "engine/OthelloEngine.h"
 #include "engine/Perft.h"
+#include "engines/DiscCountEngine.h"
 
 namespace morvane {
 namespace {
@@ -128,8 +127,7 @@ TEST(OthelloEngine, FlipOrderAcrossAllDirections) {
 TEST(OthelloEngine, FlipsWithinOneDirectionAreNearestFirst) {
   TDiscCountEngine engine(10, TBoardKind::Board8x8);
   PositionImage image{};
-  ASSERT_TRUE(engine.ParsePosition(
-      "X" + std::string("-OOOOOX-") + std::string(56, '-'), image));
+  ASSERT_TRUE(engine.ParsePosition("X" + std::string("-OOOOOX-") + std::string(56, '-'), image));
   engine.SetPosition(image.Board, image.SideToMove);
   MoveRecord record{};
   ASSERT_EQ(engine.ProbeMove(11, record), 5);
@@ -142,12 +140,11 @@ TEST(OthelloEngine, FinalScore) {
   struct TCase {
     int Black, White, Expected;
   };
-  for (const TCase& c : {TCase{40, 24, 16}, TCase{30, 20, 24}, TCase{20, 30, -24},
-                         TCase{32, 32, 0}, TCase{1, 0, 64}, TCase{10, 10, 0}}) {
+  for (const TCase& c : {TCase{40, 24, 16}, TCase{30, 20, 24}, TCase{20, 30, -24}, TCase{32, 32, 0},
+                         TCase{1, 0, 64}, TCase{10, 10, 0}}) {
     TDiscCountEngine engine(10, TBoardKind::Board8x8);
     std::string text = "X";
-    for (int i = 0; i < 64; ++i)
-      text += i < c.Black ? 'X' : (i < c.Black + c.White ? 'O' : '-');
+    for (int i = 0; i < 64; ++i) text += i < c.Black ? 'X' : (i < c.Black + c.White ? 'O' : '-');
     PositionImage image{};
     ASSERT_TRUE(engine.ParsePosition(text, image));
     engine.SetPosition(image.Board, image.SideToMove);
@@ -172,7 +169,7 @@ TEST(OthelloEngine, ParsePositionReadsEveryAlias) {
   std::string text = "?" + std::string("-.XbOw#z") + std::string(56, '-');
   ASSERT_TRUE(engine.ParsePosition(text, image));
   EXPECT_EQ(image.SideToMove, WhiteCell) << "an unknown side character leaves the side byte";
-  const int8_t expected[8] = {EmptyCell, EmptyCell, BlackCell, BlackCell,
+  const int8_t expected[8] = {EmptyCell, EmptyCell, BlackCell,   BlackCell,
                               WhiteCell, WhiteCell, OutsideCell, OutsideCell};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(image.Board[11 + i], expected[i]) << i;
   EXPECT_EQ(image.Board[0], OutsideCell);
@@ -312,7 +309,9 @@ TEST_P(RandomPlay, ProbesAgreeWithFlipInPlace) {
 INSTANTIATE_TEST_SUITE_P(AllBoards, RandomPlay,
                          ::testing::Values(TBoardKind::Board8x8, TBoardKind::Board10x10,
                                            TBoardKind::Octagon),
-                         [](const auto& info) { return "Board" + std::to_string(int(info.param)); });
+                         [](const auto& info) {
+                           return "Board" + std::to_string(int(info.param));
+                         });
 
 TEST(OthelloEngine, OctagonCutCornersNeverEnterTheGame) {
   TDiscCountEngine engine(10, TBoardKind::Octagon);

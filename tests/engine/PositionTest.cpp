@@ -14,8 +14,8 @@ namespace {
 using reference::TReferenceBoard;
 
 TReferenceBoard StartOf(TBoardKind kind) {
-  TReferenceBoard board = kind == TBoardKind::Octagon ? TReferenceBoard::Octagon()
-                                                      : TReferenceBoard(BoardSideOf(kind));
+  TReferenceBoard board =
+      kind == TBoardKind::Octagon ? TReferenceBoard::Octagon() : TReferenceBoard(BoardSideOf(kind));
   board.SetupStart();
   return board;
 }
@@ -29,7 +29,8 @@ std::string ReferenceText(const TReferenceBoard& board) {
 
 std::vector<int> ReferenceMoves(const TReferenceBoard& board, const TPosition& position) {
   std::vector<int> squares;
-  for (const auto& square : board.Moves()) squares.push_back(position.SquareOf(square.Column, square.Row));
+  for (const auto& square : board.Moves())
+    squares.push_back(position.SquareOf(square.Column, square.Row));
   std::sort(squares.begin(), squares.end());
   return squares;
 }
@@ -52,8 +53,8 @@ TEST_P(PositionRules, AgreeWithTheReferenceBoardThroughWholeGames) {
       EXPECT_EQ(position.MustPass(), !reference.HasMove() && reference.OpponentHasMove());
       EXPECT_EQ(position.IsLegal(PassMove), position.MustPass());
       if (reference.GameOver()) {
-        const int blackMargin =
-            reference.ToMove == reference::Black ? reference.FinalMargin() : -reference.FinalMargin();
+        const int blackMargin = reference.ToMove == reference::Black ? reference.FinalMargin()
+                                                                     : -reference.FinalMargin();
         EXPECT_EQ(position.FinalScore(), blackMargin);
         EXPECT_FALSE(position.Play(PassMove));
         break;
@@ -144,18 +145,17 @@ const std::string StartOctagon = TPosition(TBoardKind::Octagon).Text();
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, PositionTextErrors,
-    ::testing::Values(
-        TBadText{TBoardKind::Board8x8, "", "empty"},
-        TBadText{TBoardKind::Board8x8, "Z" + Start8.substr(1), "character 1 'Z'"},
-        TBadText{TBoardKind::Board8x8, Start8.substr(0, 10) + "?" + Start8.substr(11),
-                 "character 11 '?'"},
-        TBadText{TBoardKind::Board8x8, Start8.substr(0, 40), "39 squares"},
-        TBadText{TBoardKind::Board8x8, Start8 + "-", "more than 64"},
-        TBadText{TBoardKind::Board8x8, Start8.substr(0, 5) + "#" + Start8.substr(6),
-                 "is no cut corner"},
-        TBadText{TBoardKind::Octagon, "X" + std::string("X") + StartOctagon.substr(2),
-                 "a1 is a cut corner"},
-        TBadText{TBoardKind::Board10x10, Start8, "64 squares"}));
+    ::testing::Values(TBadText{TBoardKind::Board8x8, "", "empty"},
+                      TBadText{TBoardKind::Board8x8, "Z" + Start8.substr(1), "character 1 'Z'"},
+                      TBadText{TBoardKind::Board8x8, Start8.substr(0, 10) + "?" + Start8.substr(11),
+                               "character 11 '?'"},
+                      TBadText{TBoardKind::Board8x8, Start8.substr(0, 40), "39 squares"},
+                      TBadText{TBoardKind::Board8x8, Start8 + "-", "more than 64"},
+                      TBadText{TBoardKind::Board8x8, Start8.substr(0, 5) + "#" + Start8.substr(6),
+                               "is no cut corner"},
+                      TBadText{TBoardKind::Octagon, "X" + std::string("X") + StartOctagon.substr(2),
+                               "a1 is a cut corner"},
+                      TBadText{TBoardKind::Board10x10, Start8, "64 squares"}));
 
 TEST(PositionText, CutCornersMayBeWrittenEmptyOrMarked) {
   std::string marked = StartOctagon;
@@ -164,7 +164,8 @@ TEST(PositionText, CutCornersMayBeWrittenEmptyOrMarked) {
   ASSERT_TRUE(position);
   EXPECT_TRUE(*position == TPosition(TBoardKind::Octagon));
   // Blanks between the squares are allowed.
-  EXPECT_TRUE(TPosition::Parse(TBoardKind::Board8x8, "X " + Start8.substr(1, 8) + "\n" + Start8.substr(9)));
+  EXPECT_TRUE(
+      TPosition::Parse(TBoardKind::Board8x8, "X " + Start8.substr(1, 8) + "\n" + Start8.substr(9)));
 }
 
 TEST(PositionImage, AnImageWithoutADiscValueIsRefused) {

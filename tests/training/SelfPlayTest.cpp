@@ -152,7 +152,8 @@ class SelfPlayBoards : public ::testing::TestWithParam<TBoardKind> {};
 // refused, not read past the tables' ends. Its header alone tells the board.
 TEST_P(SelfPlayBoards, TheFitRefusesGamesOfTheOtherBoard) {
   const TBoardKind kind = GetParam();
-  const TBoardKind other = kind == TBoardKind::Octagon ? TBoardKind::Board10x10 : TBoardKind::Octagon;
+  const TBoardKind other =
+      kind == TBoardKind::Octagon ? TBoardKind::Board10x10 : TBoardKind::Octagon;
   TTempFolder folder("selfplay-board");
   std::mt19937 rng(53);
   const auto path = folder.Path / "games.bin";
@@ -185,7 +186,8 @@ TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
       if (!reference.HasMove()) reference.Pass();
       int8_t image[MaxCells];
       ImageOf(reference, image);
-      for (int cell = 0; cell < MaxCells; ++cell) ASSERT_EQ(position.Board->Cell(cell), image[cell]);
+      for (int cell = 0; cell < MaxCells; ++cell)
+        ASSERT_EQ(position.Board->Cell(cell), image[cell]);
       ASSERT_EQ(CellOf(position.Board->ToMove()), reference.ToMove);
       int squares[MaxMoves];
       ASSERT_EQ(static_cast<size_t>(position.Board->LegalMoves(squares)), reference.Moves().size());

@@ -6,10 +6,10 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
-#include <QListWidget>
-#include <QMenuBar>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -33,8 +33,8 @@
 #include "ui/BoardFrame.h"
 #include "ui/EvaluationChart.h"
 #include "ui/GamePanel.h"
-#include "ui/SetupPanel.h"
 #include "ui/HauptForm.h"
+#include "ui/SetupPanel.h"
 #include "ui/UiTestRegistry.h"
 
 using namespace morvane;
@@ -246,8 +246,9 @@ class HauptFormTest : public QObject {
     QVERIFY(fits(form->StatStatusBar2, 1, "Moves : [13/13] j10"));
     QVERIFY(fits(form->StatStatusBar2, 2, "Nodes : 4294967295"));
     // The best line takes the rest of the window's width.
-    QVERIFY(form->StatStatusBar->width() - 170 >=
-            metrics.horizontalAdvance("Bestline : a1 b2 c3 d4 e5 f6 g7 h8 a1 b2 c3 d4 e5 f6 g7 h8"));
+    QVERIFY(
+        form->StatStatusBar->width() - 170 >=
+        metrics.horizontalAdvance("Bestline : a1 b2 c3 d4 e5 f6 g7 h8 a1 b2 c3 d4 e5 f6 g7 h8"));
     QCOMPARE(form->StatStatusBar->height(), 24);
 
     QVERIFY(!form->LoadProgressBar->Visible());
@@ -358,8 +359,8 @@ class HauptFormTest : public QObject {
     QStringList captions;
     for (QAction* menu : form->MainMenu->actions()) captions << menu->text();
     // The study menu stands before the specified ones, which keep their order.
-    QCOMPARE(captions, QStringList({"&File", "&Edit", "&Game", "&Settings", "&Actions",
-                                    "&Options", "&Help", "S&tatistics", "Learning"}));
+    QCOMPARE(captions, QStringList({"&File", "&Edit", "&Game", "&Settings", "&Actions", "&Options",
+                                    "&Help", "S&tatistics", "Learning"}));
     QStringList levels;
     for (QAction* item : form->findChild<QMenu*>("Searchoptions1")->actions())
       levels << (item->isSeparator() ? "-" : item->objectName());
@@ -763,8 +764,7 @@ class HauptFormTest : public QObject {
     QVERIFY(Asked.isEmpty());
     Trigger(*form, "Redomove1");
     QCOMPARE(form->Game->MoveCount, std::min(pliesLeft + 3, 2 * userMoves));
-    QVERIFY(SamePosition(form->Engine->CurrentPosition(),
-                         positions[form->Game->MoveCount / 2]) ||
+    QVERIFY(SamePosition(form->Engine->CurrentPosition(), positions[form->Game->MoveCount / 2]) ||
             form->Game->MoveCount % 2 == 1);
     // Another move from an earlier position asks first; refused, nothing changes.
     Trigger(*form, "Firstposition1");
@@ -1059,8 +1059,8 @@ class HauptFormTest : public QObject {
   void gameEndingOnTheUsersMoveIsLearned() {
     auto form = MakeForm();
     Trigger(*form, "Displayanimations1");
-    for (const char* move : {"d3", "f6", "e6", "d6", "g6", "g4", "c6", "e2", "h2", "h5", "b4",
-                             "e8", "f1", "d8"}) {
+    for (const char* move :
+         {"d3", "f6", "e6", "d6", "g6", "g4", "c6", "e2", "h2", "h5", "b4", "e8", "f1", "d8"}) {
       if (!Shown.empty()) break;
       const int square = Square(move[0] - 'a' + 1, move[1] - '0');
       QVERIFY2(form->Game->IsLegal(square), move);
@@ -1162,9 +1162,9 @@ class HauptFormTest : public QObject {
   void settingsSurviveARestart() {
     {
       auto form = MakeForm();
-      for (const char* item : {"N10x101", "Strong1", "Pellinplaysblack1", "UseBook1",
-                               "Mediumrandomness1", "N10Mb1", "N901", "Water1",
-                               "Showstatistics1", "Displayanimations1"})
+      for (const char* item :
+           {"N10x101", "Strong1", "Pellinplaysblack1", "UseBook1", "Mediumrandomness1", "N10Mb1",
+            "N901", "Water1", "Showstatistics1", "Displayanimations1"})
         Trigger(*form, item);
       QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
     }
@@ -1297,7 +1297,9 @@ class HauptFormTest : public QObject {
     const int margin = played.Current().FinalScore();
     QVERIFY2(text.contains(QString("RE[%1%2.000]").arg(margin > 0 ? "+" : "").arg(margin)),
              qPrintable(text));
-    QVERIFY(text.contains(board == "Octagon1" ? "TY[10o]" : board == "N10x101" ? "TY[10]" : "TY[8]"));
+    QVERIFY(text.contains(board == "Octagon1"  ? "TY[10o]"
+                          : board == "N10x101" ? "TY[10]"
+                                               : "TY[8]"));
 
     // Opened from another board in a fresh window: the board switches, the game comes back.
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Morvane", "Morvane").clear();
@@ -1377,8 +1379,7 @@ class HauptFormTest : public QObject {
     QCOMPARE(hintSquares(), legalSquares());
     // The values are those of searching each move's position one level shallower.
     const PositionImage shown = form->Engine->CurrentPosition();
-    const TMoveValues values =
-        ValueMoves(*form->Engine, form->Game->Position(), form->HintLevel);
+    const TMoveValues values = ValueMoves(*form->Engine, form->Game->Position(), form->HintLevel);
     form->Engine->SetPosition(shown.Board, shown.SideToMove);
     for (const THintMark& hint : form->BoardFrame->BoardImage->Hints()) {
       const auto value = std::find_if(values.Moves.begin(), values.Moves.end(),
@@ -1447,9 +1448,9 @@ class HauptFormTest : public QObject {
       if (analysis.Played == PassMove) continue;
       const double loss = static_cast<double>(analysis.Loss) / DiscUnit;
       const QString text = list->item(ply + 1)->text();
-      QVERIFY2(loss < 0.05 ? text.endsWith("best")
-                           : text.endsWith(QString("-%1").arg(loss, 0, 'f', 1)),
-               qPrintable(text));
+      QVERIFY2(
+          loss < 0.05 ? text.endsWith("best") : text.endsWith(QString("-%1").arg(loss, 0, 'f', 1)),
+          qPrintable(text));
       ++shownLosses;
     }
     QVERIFY(shownLosses > 0);

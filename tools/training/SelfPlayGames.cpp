@@ -181,7 +181,8 @@ TSelfPlayGame PlayWideGame(TBoardKind kind, TOthelloPatternEngine& black,
     const TSearchResult result = engine.SearchFixedLevel(level);
     if (game.HandoverEmpties == NoHandover && board.Empties() <= level.ExactEmpties) {
       game.HandoverEmpties = static_cast<uint8_t>(board.Empties());
-      game.HandoverBlackScore = static_cast<int8_t>(result.Score / DiscUnit * CellOf(board.ToMove()));
+      game.HandoverBlackScore =
+          static_cast<int8_t>(result.Score / DiscUnit * CellOf(board.ToMove()));
     }
     if (!board.Play(result.BestSquare))
       throw std::runtime_error("an engine played an illegal move");
