@@ -21,6 +21,8 @@
 namespace morvane {
 namespace {
 
+using testing::SearchedValue;
+
 using reference::TReferenceBoard;
 
 struct TBoardCase {
@@ -142,26 +144,6 @@ INSTANTIATE_TEST_SUITE_P(AllBoards, ExactAnalysis,
                                            TBoardCase{TBoardKind::Board10x10, "Bot10x10"},
                                            TBoardCase{TBoardKind::Octagon, "Bot8x8Oct"}),
                          [](const auto& info) { return std::string(info.param.Evaluation); });
-
-// A move's value as the engine finds it by itself, on a cleared table: its position searched at
-// depth - 1 through the opponent's pass, negated.
-int32_t SearchedValue(TOthelloEngine& engine, const TPosition& position, int square, int depth) {
-  TPosition child = position;
-  EXPECT_TRUE(child.Play(square));
-  if (child.IsFinished()) {
-    const int margin = child.FinalScore();
-    return (position.ToMove() == TColour::Black ? margin : -margin) * DiscUnit;
-  }
-  const bool again = child.MustPass();
-  if (again) child.SwapSide();
-  const PositionImage image = child.Image();
-  engine.HashTable->Clear();
-  engine.SetPosition(image.Board, image.SideToMove);
-  TFixedSearchInfo level;
-  level.Depth = depth - 1;
-  const int32_t score = engine.SearchFixedLevel(level).Score;
-  return again ? score : -score;
-}
 
 class DepthAnalysis : public ::testing::TestWithParam<TBoardKind> {};
 

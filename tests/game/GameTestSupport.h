@@ -95,6 +95,27 @@ inline std::unique_ptr<TGameInfo> RecordOf(TOthelloEngine& engine, const std::ve
   return game;
 }
 
+// A move's value as the engine finds it by itself, on a cleared table: its position searched at
+// depth - 1 through the opponent's pass, negated; a finished game's final margin.
+inline int32_t SearchedValue(TOthelloEngine& engine, const TPosition& position, int square,
+                             int depth) {
+  TPosition child = position;
+  EXPECT_TRUE(child.Play(square));
+  if (child.IsFinished()) {
+    const int margin = child.FinalScore();
+    return (position.ToMove() == TColour::Black ? margin : -margin) * DiscUnit;
+  }
+  const bool again = child.MustPass();
+  if (again) child.SwapSide();
+  const PositionImage image = child.Image();
+  engine.HashTable->Clear();
+  engine.SetPosition(image.Board, image.SideToMove);
+  TFixedSearchInfo level;
+  level.Depth = depth - 1;
+  const int32_t score = engine.SearchFixedLevel(level).Score;
+  return again ? score : -score;
+}
+
 // A folder of its own for every test, removed afterwards.
 class TScratchFolder {
  public:

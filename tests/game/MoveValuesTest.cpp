@@ -18,6 +18,8 @@
 namespace morvane {
 namespace {
 
+using testing::SearchedValue;
+
 using reference::TReferenceBoard;
 
 struct TBoardCase {
@@ -138,26 +140,6 @@ INSTANTIATE_TEST_SUITE_P(AllBoards, ExactValues,
                          [](const auto& info) { return std::string(info.param.Evaluation); });
 
 class DepthValues : public ::testing::TestWithParam<TBoardKind> {};
-
-// What each move is worth when its position is searched by the engine itself at depth - 1,
-// through the opponent's pass.
-int32_t SearchedValue(TOthelloEngine& engine, const TPosition& position, int square, int depth) {
-  TPosition child = position;
-  EXPECT_TRUE(child.Play(square));
-  if (child.IsFinished()) {
-    const int margin = child.FinalScore();
-    return (position.ToMove() == TColour::Black ? margin : -margin) * DiscUnit;
-  }
-  const bool again = child.MustPass();
-  if (again) child.SwapSide();
-  const PositionImage image = child.Image();
-  engine.HashTable->Clear();
-  engine.SetPosition(image.Board, image.SideToMove);
-  TFixedSearchInfo level;
-  level.Depth = depth - 1;
-  const int32_t score = engine.SearchFixedLevel(level).Score;
-  return again ? score : -score;
-}
 
 TEST_P(DepthValues, EqualSearchingEachMovesPositionOneShallower) {
   const TBoardKind kind = GetParam();
