@@ -713,6 +713,8 @@ void TMainForm::ImproveBook(int count, QAction* item) {
     ColourToMove = 1;
   };
   TSelfPlayLoop loop(*Game, Level, UseBook, hooks);
+  // A finished game on the board was learned when it ended; the run starts a new one.
+  if (Game->IsGameOver()) Game->NewGame();
   loop.Run(count, LoadProgressBar);
   // A stopped run leaves its unfinished game behind.
   Game->NewGame();
