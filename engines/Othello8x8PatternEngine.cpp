@@ -386,6 +386,8 @@ inline int DiscDifference(uint64_t player, uint64_t gegner) {
 constexpr int NearWipeOutDiscs = 4;
 // Discs of order key that each reply of the opponent costs a move there.
 constexpr double WipeOutReplyWeight = 4.0;
+// And each disc the opponent keeps (the side to move once the move is made).
+constexpr double WipeOutDiscWeight = 1.0;
 constexpr uint64_t Corners = 0x8100000000000081ull;
 
 // The opponent's stable discs bound the mover's result from above.
@@ -915,9 +917,13 @@ void TOthello8x8PatternEngine::OrderMovesEndgame(MoveRecord* list, int32_t refer
     const int corners = CornerStability(OpponentColour);
     if (static_cast<int64_t>(value) < static_cast<int64_t>(reference) * DiscUnit) {
       // Proving a wipe-out (or nearly one) takes lines that leave the opponent nothing to
-      // play: the shallow value cannot see that far, the number of replies can.
-      const double replies = reference >= nearWipeOut ? WipeOutReplyWeight * MobilityCount() : 0.0;
-      move->OrderKey = static_cast<int32_t>(std::lround(1000.0 * (s + 2.5 * corners - replies)));
+      // play and little to lose: the shallow value cannot see that far, the number of replies
+      // and of the opponent's discs can.
+      const double shortfall =
+          reference >= nearWipeOut
+              ? WipeOutReplyWeight * MobilityCount() + WipeOutDiscWeight * OwnDiscs
+              : 0.0;
+      move->OrderKey = static_cast<int32_t>(std::lround(1000.0 * (s + 2.5 * corners - shortfall)));
     } else {
       const double f = std::abs(s - reference) / 38.0 + allowance;
       const int replies = MobilityCount();
