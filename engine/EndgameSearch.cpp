@@ -345,6 +345,9 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
     MakePass();
     return value;
   }
+  // A move that flips every opponent disc ends the game with the best score there is.
+  for (const MoveRecord* move = list[0].Next; move; move = move->Next)
+    if (move->FlipCount == OppDiscs) return PlayableSquares();
   if constexpr (!PvNode) {
     // Enhanced transposition cut-off: a child already proven bad enough for the opponent.
     for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
@@ -436,6 +439,8 @@ int32_t TOthelloEngine::ExactSearch(int32_t alpha, int32_t beta, bool passed) {
     MakePass();
     return value;
   }
+  for (const MoveRecord* move = list[0].Next; move; move = move->Next)
+    if (move->FlipCount == OppDiscs) return PlayableSquares();
   if (EmptyCount > SmallSolverEmpties) {
     for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
       const THashEntry* child =

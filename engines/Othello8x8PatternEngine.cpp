@@ -332,12 +332,30 @@ inline int DiscDifference(uint64_t player, uint64_t gegner) {
   return std::popcount(player) - std::popcount(gegner);
 }
 
+// A reference value at least this close to the whole board asks for a wipe-out, or nearly one.
+constexpr int NearWipeOutDiscs = 4;
+// Discs of order key that each reply of the opponent costs a move there.
+constexpr double WipeOutReplyWeight = 4.0;
+// And each disc the opponent keeps (the side to move once the move is made).
+constexpr double WipeOutDiscWeight = 1.0;
+constexpr uint64_t Corners = 0x8100000000000081ull;
+
 // The opponent's stable discs bound the mover's result from above.
 inline bool OpponentStabilityCut(uint64_t player, uint64_t gegner, int32_t alpha, int32_t& bound) {
   if (!(alpha > 49 || (alpha >= 0 && alpha - 24 >= DiscDifference(player, gegner)))) return false;
   bound = BoardSquares - 2 * TOthello8x8PatternEngine::StableDiscsEstimate(gegner, player | gegner,
                                                                            (65 - alpha) / 2);
   return alpha >= bound;
+}
+
+// The mover's own stable discs bound its result from below: against a low beta (the mover close
+// to being wiped out) one stable disc may already be enough.
+inline bool OwnStabilityCut(uint64_t player, uint64_t gegner, int32_t beta, int32_t& bound) {
+  if (!(beta < -49 || (beta <= 0 && DiscDifference(player, gegner) >= beta + 24))) return false;
+  bound = 2 * TOthello8x8PatternEngine::StableDiscsEstimate(player, player | gegner,
+                                                            (beta + 65) / 2) -
+          BoardSquares;
+  return bound >= beta;
 }
 
 }  // namespace
@@ -376,8 +394,10 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
 void TOthello8x8PatternEngine::OrderBitMoves(MoveRecord* list) {
   const bool parity = EmptyCount > 4;
   for (MoveRecord* move = list->Next; move; move = move->Next) {
-    const int replies = BitCount(MobilityMask(move->OpponentBitsAfter, move->MoverBitsAfter));
-    int key = -32 * replies + CornerStabilityOf(move->MoverBitsAfter);
+    // A reply on a corner counts twice: it costs the mover more than an ordinary one.
+    const uint64_t replies = MobilityMask(move->OpponentBitsAfter, move->MoverBitsAfter);
+    int key = -32 * (BitCount(replies) + BitCount(replies & Corners)) +
+              CornerStabilityOf(move->MoverBitsAfter);
     if (parity && OddRegion(RegionEmpties, RegionOf, move->Square)) key += 1;
     move->OrderKey = key;
   }
@@ -405,6 +425,7 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
   ++NodeCount;
   int32_t bound;
   if (OpponentStabilityCut(PlayerBitboard, GegnerBitboard, alpha, bound)) return bound;
+  if (OwnStabilityCut(PlayerBitboard, GegnerBitboard, beta, bound)) return bound;
 
   const int32_t callAlpha = alpha, callBeta = beta;
   int hashMove = 0;
@@ -437,6 +458,9 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     return value;
   }
 
+  // A move that leaves the opponent no disc wins every square.
+  for (const MoveRecord* move = list->Next; move; move = move->Next)
+    if (move->OpponentBitsAfter == 0) return BoardSquares;
   if (EmptyCount >= BitEtcEmpties) {
     for (const MoveRecord* move = list->Next; move; move = move->Next) {
       const THashEntry* child = HashTable->Probe(move->HashDeltaLo, move->HashDeltaHi);
@@ -530,6 +554,7 @@ class TSmallSolver {
     ++Nodes;
     int32_t bound;
     if (OpponentStabilityCut(p, o, alpha, bound)) return bound;
+    if (OwnStabilityCut(p, o, beta, bound)) return bound;
     int32_t best = -Infinity;
     int child[8];
     unsigned candidates[2];
@@ -541,6 +566,7 @@ class TSmallSolver {
         const unsigned quadrant = QuadrantBit[square];
         uint64_t mover = p, opponent = o;
         if (!bits::Play(square, mover, opponent)) continue;
+        if (opponent == 0) return BoardSquares;
         for (int j = 0, k = 0; j < n; ++j)
           if (j != i) child[k++] = squares[j];
         const int32_t value =
@@ -578,6 +604,7 @@ class TSmallSolver {
         const int i = std::countr_zero(remaining);
         uint64_t mover = p, opponent = o;
         if (!bits::Play(squares[i], mover, opponent)) continue;
+        if (opponent == 0) return BoardSquares;
         for (int j = 0, k = 0; j < 4; ++j)
           if (j != i) child[k++] = squares[j];
         const int32_t value = -Three(opponent, mover, -beta, -alpha, child, false);
@@ -822,6 +849,7 @@ void TOthello8x8PatternEngine::OrderMovesEndgame(MoveRecord* list, int32_t refer
   const bool exact = EndCutThreshold == Infinity;
   const double threshold = exact ? 1500.0 : EndCutThreshold;
   const double allowance = exact ? threshold / 600.0 : (threshold - 450.0) / 600.0;
+  const int32_t nearWipeOut = PlayableSquares() - NearWipeOutDiscs;
   for (MoveRecord* move = list->Next; move; move = move->Next) {
     MakeMove(*move);
     ++NodeCount;
@@ -838,7 +866,14 @@ void TOthello8x8PatternEngine::OrderMovesEndgame(MoveRecord* list, int32_t refer
     const double s = static_cast<double>(value) / DiscUnit;
     const int corners = CornerStability(OpponentColour);
     if (static_cast<int64_t>(value) < static_cast<int64_t>(reference) * DiscUnit) {
-      move->OrderKey = static_cast<int32_t>(std::lround(1000.0 * (s + 2.5 * corners)));
+      // Proving a wipe-out (or nearly one) takes lines that leave the opponent nothing to
+      // play and little to lose: the shallow value cannot see that far, the number of replies
+      // and of the opponent's discs can.
+      const double shortfall =
+          reference >= nearWipeOut
+              ? WipeOutReplyWeight * MobilityCount() + WipeOutDiscWeight * OwnDiscs
+              : 0.0;
+      move->OrderKey = static_cast<int32_t>(std::lround(1000.0 * (s + 2.5 * corners - shortfall)));
     } else {
       const double f = std::abs(s - reference) / 38.0 + allowance;
       const int replies = MobilityCount();

@@ -701,6 +701,41 @@ TEST_F(EightByEight, TiersAgreeWithBruteForceEnteredDirectly) {
   }
 }
 
+// Positions where one side is down to a few discs: wipe-outs, the stability bounds of both
+// sides and windows at the very end of the scale, in every tier, against brute force.
+TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
+  auto engine = MakeEngine(14);
+  std::mt19937 random(23);
+  int wipeOuts = 0, lost = 0;
+  for (int i = 0; i < 240; ++i) {
+    TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), 3 + i % 9, random);
+    // Most discs of one side change colour; the position need not be reachable.
+    const int victim = i % 2 ? board.ToMove : -board.ToMove;
+    std::bernoulli_distribution keep(0.05);
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column)
+        if (board.At(column, row) == victim && !keep(random)) board.Set(column, row, -victim);
+    if (board.Count(victim) == 0 || board.GameOver()) continue;
+    const int truth = board.Solve();
+    wipeOuts += truth == 64;
+    lost += truth == -64;
+    Load(*engine, board);
+    const TState before(*engine);
+    int32_t margin;
+    ASSERT_EQ(engine->EndSearchPV(-64, 64, false, margin), truth) << board.ToText();
+    for (const auto& [alpha, beta] : {std::pair{63, 64}, {62, 64}, {-64, -63}, {-64, -62},
+                                      std::pair{truth - 1, truth + 1}}) {
+      ExpectWindowResult(engine->EndSearchZW(alpha, beta, false, margin), alpha, beta, truth);
+      ExpectWindowResult(engine->EndSearchPV(alpha, beta, false, margin), alpha, beta, truth);
+    }
+    EXPECT_TRUE(TState(*engine) == before);
+    if (HasFailure()) return;
+  }
+  // Both ends of the scale were reached, so the wipe-out shortcuts ran.
+  EXPECT_GT(wipeOuts, 5);
+  EXPECT_GT(lost, 5);
+}
+
 TEST_F(EightByEight, BitboardSolverTakesOverBelowFourteenEmpties) {
   auto engine = MakeEngine();
   TDiscCountEngine generic(16, TBoardKind::Board8x8);
