@@ -21,30 +21,17 @@
 namespace morvane {
 namespace {
 
+using testing::GeometryOf;
+using testing::ReferenceSquare;
 using testing::SearchedValue;
+using testing::TBoardCase;
 
 using reference::TReferenceBoard;
-
-struct TBoardCase {
-  TBoardKind Kind;
-  const char* Evaluation;
-};
-
-void PrintTo(const TBoardCase& board, std::ostream* out) { *out << board.Evaluation; }
-
-TReferenceBoard GeometryOf(TBoardKind kind) {
-  if (kind == TBoardKind::Octagon) return TReferenceBoard::Octagon();
-  return TReferenceBoard(BoardSideOf(kind));
-}
 
 TReferenceBoard ReferenceOf(const TPosition& position) {
   const auto board = GeometryOf(position.Kind()).FromText(position.Text());
   EXPECT_TRUE(board) << position.Text();
   return board.value_or(GeometryOf(position.Kind()));
-}
-
-reference::TSquare ReferenceSquare(const TPosition& position, int square) {
-  return {position.ColumnOf(square), position.RowOf(square)};
 }
 
 TGame GameOf(const TPosition& start, const std::vector<int>& moves) {
@@ -71,9 +58,7 @@ int32_t Discs(int discs) { return discs * DiscUnit; }
 class ExactAnalysis : public ::testing::TestWithParam<TBoardCase> {
  protected:
   std::unique_ptr<TOthelloPatternEngine> Engine() {
-    const auto layout = CreateEvaluation(GetParam().Evaluation, nullptr, Folder.Path, false);
-    WriteCoefficientFile(*layout, layout->FilePath(".coe"), 41);
-    return CreateEngineFor(GetParam().Evaluation, 16, nullptr, Folder.Path);
+    return testing::RandomCoefficientEngine(GetParam().Evaluation, Folder.Path, 41);
   }
   testing::TScratchFolder Folder;
 };
@@ -139,11 +124,8 @@ TEST_P(ExactAnalysis, EveryLossIsTheDifferenceOfBruteForceSolves) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllBoards, ExactAnalysis,
-                         ::testing::Values(TBoardCase{TBoardKind::Board8x8, "Pellin"},
-                                           TBoardCase{TBoardKind::Board10x10, "Bot10x10"},
-                                           TBoardCase{TBoardKind::Octagon, "Bot8x8Oct"}),
-                         [](const auto& info) { return std::string(info.param.Evaluation); });
+INSTANTIATE_TEST_SUITE_P(AllBoards, ExactAnalysis, ::testing::ValuesIn(testing::BoardCases),
+                         testing::BoardCaseName);
 
 class DepthAnalysis : public ::testing::TestWithParam<TBoardKind> {};
 

@@ -8,12 +8,17 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engines/DiscCountEngine.h"
+#include "engines/EngineFactory.h"
+#include "evaluation/CoefficientWriter.h"
+#include "evaluation/EvaluationSetups.h"
 #include "game/GameInfo.h"
+#include "support/ReferenceBoard.h"
 
 namespace morvane::testing {
 
@@ -114,6 +119,40 @@ inline int32_t SearchedValue(TOthelloEngine& engine, const TPosition& position, 
   level.Depth = depth - 1;
   const int32_t score = engine.SearchFixedLevel(level).Score;
   return again ? score : -score;
+}
+
+// A board and the evaluation of its production engine, as a test parameter.
+struct TBoardCase {
+  TBoardKind Kind;
+  const char* Evaluation;
+};
+
+inline void PrintTo(const TBoardCase& board, std::ostream* out) { *out << board.Evaluation; }
+
+// Every board with its first evaluation, and the test names they give.
+inline constexpr TBoardCase BoardCases[] = {{TBoardKind::Board8x8, "Pellin"},
+                                            {TBoardKind::Board10x10, "Bot10x10"},
+                                            {TBoardKind::Octagon, "Bot8x8Oct"}};
+inline std::string BoardCaseName(const ::testing::TestParamInfo<TBoardCase>& info) {
+  return info.param.Evaluation;
+}
+
+// The empty reference board of a board kind.
+inline reference::TReferenceBoard GeometryOf(TBoardKind kind) {
+  if (kind == TBoardKind::Octagon) return reference::TReferenceBoard::Octagon();
+  return reference::TReferenceBoard(BoardSideOf(kind));
+}
+
+inline reference::TSquare ReferenceSquare(const TPosition& position, int square) {
+  return {position.ColumnOf(square), position.RowOf(square)};
+}
+
+// The production engine of an evaluation with small random coefficients written to `folder`.
+inline std::unique_ptr<TOthelloPatternEngine> RandomCoefficientEngine(
+    const char* evaluation, const std::filesystem::path& folder, uint32_t seed) {
+  const auto layout = CreateEvaluation(evaluation, nullptr, folder, false);
+  WriteCoefficientFile(*layout, layout->FilePath(".coe"), seed);
+  return CreateEngineFor(evaluation, 16, nullptr, folder);
 }
 
 // A folder of its own for every test, removed afterwards.

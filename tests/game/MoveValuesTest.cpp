@@ -18,31 +18,18 @@
 namespace morvane {
 namespace {
 
+using testing::GeometryOf;
+using testing::ReferenceSquare;
 using testing::SearchedValue;
+using testing::TBoardCase;
 
 using reference::TReferenceBoard;
-
-struct TBoardCase {
-  TBoardKind Kind;
-  const char* Evaluation;
-};
-
-void PrintTo(const TBoardCase& board, std::ostream* out) { *out << board.Evaluation; }
-
-TReferenceBoard GeometryOf(TBoardKind kind) {
-  if (kind == TBoardKind::Octagon) return TReferenceBoard::Octagon();
-  return TReferenceBoard(BoardSideOf(kind));
-}
 
 TPosition PositionOf(TBoardKind kind, const TReferenceBoard& board) {
   std::string problem;
   const auto position = TPosition::Parse(kind, board.ToText(), &problem);
   EXPECT_TRUE(position) << problem;
   return position.value_or(TPosition(kind));
-}
-
-reference::TSquare ReferenceSquare(const TPosition& position, int square) {
-  return {position.ColumnOf(square), position.RowOf(square)};
 }
 
 // Positions of a random game at which some move leaves the opponent without a move: the
@@ -80,9 +67,7 @@ std::vector<TPosition> PositionsBeforeAPass(TBoardKind kind, int maxEmpties, siz
 class ExactValues : public ::testing::TestWithParam<TBoardCase> {
  protected:
   std::unique_ptr<TOthelloPatternEngine> Engine() {
-    const auto layout = CreateEvaluation(GetParam().Evaluation, nullptr, Folder.Path, false);
-    WriteCoefficientFile(*layout, layout->FilePath(".coe"), 23);
-    return CreateEngineFor(GetParam().Evaluation, 16, nullptr, Folder.Path);
+    return testing::RandomCoefficientEngine(GetParam().Evaluation, Folder.Path, 23);
   }
   testing::TScratchFolder Folder;
 };
@@ -133,11 +118,8 @@ TEST_P(ExactValues, EqualTheBruteForceSolveOfEveryMove) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllBoards, ExactValues,
-                         ::testing::Values(TBoardCase{TBoardKind::Board8x8, "Pellin"},
-                                           TBoardCase{TBoardKind::Board10x10, "Bot10x10"},
-                                           TBoardCase{TBoardKind::Octagon, "Bot8x8Oct"}),
-                         [](const auto& info) { return std::string(info.param.Evaluation); });
+INSTANTIATE_TEST_SUITE_P(AllBoards, ExactValues, ::testing::ValuesIn(testing::BoardCases),
+                         testing::BoardCaseName);
 
 class DepthValues : public ::testing::TestWithParam<TBoardKind> {};
 
