@@ -69,6 +69,7 @@ THashTable::THashTable(double hashSizeBits) {
             << " MB; choose a smaller table size.";
     throw std::runtime_error(message.str());
   }
+  Locks = std::make_unique<std::atomic<bool>[]>(LockCount);
   GenerateKeys();
   Clear();
 }
@@ -111,9 +112,9 @@ void THashTable::KeepMovesOnly() {
   }
 }
 
-void THashTable::Store(uint32_t hashLo, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
-                       int32_t score, int bestMove, int32_t selectivity, bool isEndgame) {
-  THashEntry& slot = Slot(hashLo);
+void THashTable::StoreAt(uint32_t index, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
+                         int32_t score, int bestMove, int32_t selectivity, bool isEndgame) {
+  THashEntry& slot = Entries[index];
   // An endgame entry is never overwritten by a midgame one; among entries of one kind the
   // deeper stays, ties go to the newer.
   const bool replace = isEndgame ? (!slot.IsEndgame || slot.Depth <= depth)

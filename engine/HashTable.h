@@ -1,6 +1,7 @@
 // The transposition table and the random keys of the position hash.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +36,16 @@ struct THashEntry {
 #pragma pack(pop)
 static_assert(sizeof(THashEntry) == 17, "table entries are packed to 17 bytes");
 
+// What a probe found: a copy of the entry, so that a search thread never reads a slot that another
+// thread is rewriting. Used like a pointer that is null when the slot holds another position.
+struct THashProbe {
+  THashEntry Entry;
+  bool Found = false;
+  explicit operator bool() const { return Found; }
+  const THashEntry* operator->() const { return &Entry; }
+  const THashEntry& operator*() const { return Entry; }
+};
+
 class THashTable final {
  public:
   // Allocates round(2^bits) entries. Throws std::runtime_error with a plain message when the
@@ -50,13 +61,35 @@ class THashTable final {
   void Clear();
   void KeepMovesOnly();
 
-  THashEntry* Probe(uint32_t hashLo, uint32_t hashHi) const {
-    THashEntry* entry = &Entries[hashLo % static_cast<uint32_t>(EntryCount)];
-    return entry->CheckWord == hashHi ? entry : nullptr;
+  THashProbe Probe(uint32_t hashLo, uint32_t hashHi) const {
+    THashProbe probe;
+    const uint32_t index = hashLo % static_cast<uint32_t>(EntryCount);
+    if (Shared) {
+      TSlotLock lock(*this, index);
+      probe.Entry = Entries[index];
+    } else {
+      probe.Entry = Entries[index];
+    }
+    probe.Found = probe.Entry.CheckWord == hashHi;
+    return probe;
   }
 
   void Store(uint32_t hashLo, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
-             int32_t score, int bestMove, int32_t selectivity, bool isEndgame);
+             int32_t score, int bestMove, int32_t selectivity, bool isEndgame) {
+    const uint32_t index = hashLo % static_cast<uint32_t>(EntryCount);
+    if (Shared) {
+      TSlotLock lock(*this, index);
+      StoreAt(index, hashHi, depth, alpha, beta, score, bestMove, selectivity, isEndgame);
+    } else {
+      StoreAt(index, hashHi, depth, alpha, beta, score, bestMove, selectivity, isEndgame);
+    }
+  }
+
+  // Several search threads probe and store at once: every slot access then takes one of the
+  // table's striped locks, so that no probe sees half of one store and half of another. Set
+  // only while no search runs.
+  void SetShared(bool shared) { Shared = shared; }
+  bool IsShared() const { return Shared; }
 
   THashEntry& Slot(uint32_t hashLo) const {
     return Entries[hashLo % static_cast<uint32_t>(EntryCount)];
@@ -78,12 +111,35 @@ class THashTable final {
   uint32_t FlipKey[2][HashCells] = {};
 
  private:
+  static constexpr uint32_t LockCount = 4096;  // a power of two: the lock is index & (count - 1)
+
+  // A spin lock on one stripe of slots; held for a copy of 17 bytes, so spinning beats sleeping.
+  class TSlotLock {
+   public:
+    TSlotLock(const THashTable& table, uint32_t index)
+        : Flag(table.Locks[index & (LockCount - 1)]) {
+      while (Flag.exchange(true, std::memory_order_acquire))
+        while (Flag.load(std::memory_order_relaxed)) continue;
+    }
+    ~TSlotLock() { Flag.store(false, std::memory_order_release); }
+    TSlotLock(const TSlotLock&) = delete;
+    TSlotLock& operator=(const TSlotLock&) = delete;
+
+   private:
+    std::atomic<bool>& Flag;
+  };
+
+  void StoreAt(uint32_t index, uint32_t hashHi, int depth, int32_t alpha, int32_t beta,
+               int32_t score, int bestMove, int32_t selectivity, bool isEndgame);
+
   struct TFreeEntries {
     void operator()(THashEntry* entries) const { std::free(entries); }
   };
   static THashEntry* AllocateEntries(size_t count);
   void GenerateKeys();
   std::unique_ptr<THashEntry[], TFreeEntries> Entries;
+  bool Shared = false;
+  mutable std::unique_ptr<std::atomic<bool>[]> Locks;
 };
 
 }  // namespace morvane

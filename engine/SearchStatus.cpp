@@ -47,7 +47,7 @@ void TOthelloEngine::ShowSpeed(int64_t nodes, int64_t milliseconds) {
 
 std::string TOthelloEngine::BestLineText(int count) {
   if (count <= 0) return "";
-  const THashEntry* entry = HashTable->Probe(HashLo, HashHi);
+  const THashProbe entry = HashTable->Probe(HashLo, HashHi);
   if (!entry) return " ";
   const int best = entry->BestMove;
   if (best == PassMove) {

@@ -62,19 +62,19 @@ TEST(HashTable, KeysAreTheSeededGeneratorsAndIdenticalInEveryTable) {
 
 TEST(HashTable, ProbeFindsOnlyTheStoredCheckWord) {
   THashTable table(10);
-  EXPECT_EQ(table.Probe(5, 77), nullptr);
+  EXPECT_FALSE(table.Probe(5, 77));
   table.Store(5, 77, 3, -10, 10, 4, 44, Infinity, false);
-  const THashEntry* entry = table.Probe(5, 77);
-  ASSERT_NE(entry, nullptr);
+  const THashProbe entry = table.Probe(5, 77);
+  ASSERT_TRUE(entry);
   // The packed 32-bit fields are copied out: the matchers take references, which a misaligned
   // field cannot give.
   EXPECT_EQ(int32_t{entry->Score}, 4);
   EXPECT_EQ(entry->BestMove, 44);
   EXPECT_EQ(entry->Depth, 3);
   EXPECT_TRUE(entry->IsLowerBound && entry->IsUpperBound);
-  EXPECT_EQ(table.Probe(5, 78), nullptr);
+  EXPECT_FALSE(table.Probe(5, 78));
   // The index is the low word modulo the odd entry count.
-  EXPECT_NE(table.Probe(5 + table.EntryCount, 77), nullptr);
+  EXPECT_TRUE(table.Probe(5 + table.EntryCount, 77));
 }
 
 TEST(HashTable, BoundFlagsFollowTheWindow) {
@@ -86,8 +86,8 @@ TEST(HashTable, BoundFlagsFollowTheWindow) {
                          TCase{-20, false, true}, TCase{30, true, false}}) {
     THashTable table(8);
     table.Store(1, 2, 5, -10, 10, c.Score, 11, Infinity, false);
-    const THashEntry* entry = table.Probe(1, 2);
-    ASSERT_NE(entry, nullptr);
+    const THashProbe entry = table.Probe(1, 2);
+    ASSERT_TRUE(entry);
     EXPECT_EQ(entry->IsLowerBound, c.Lower) << c.Score;
     EXPECT_EQ(entry->IsUpperBound, c.Upper) << c.Score;
   }
@@ -125,8 +125,8 @@ TEST(HashTable, KeepMovesOnlyKeepsBestMovesButNoCutOffs) {
   THashTable table(8);
   table.Store(7, 8, 12, -5, 5, 3, 55, Infinity, true);
   table.KeepMovesOnly();
-  const THashEntry* entry = table.Probe(7, 8);
-  ASSERT_NE(entry, nullptr);
+  const THashProbe entry = table.Probe(7, 8);
+  ASSERT_TRUE(entry);
   EXPECT_EQ(entry->BestMove, 55);
   EXPECT_EQ(entry->Depth, 0);
   EXPECT_EQ(entry->IsEndgame, 0);

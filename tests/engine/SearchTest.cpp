@@ -312,8 +312,8 @@ TEST_P(FixedLevelTest, ExactSolverAtExactEmptiesMidgameAboveIt) {
     };
     EXPECT_EQ(shown("Depth : " + std::to_string(empties)), solved) << exactEmpties;
     EXPECT_EQ(shown("Depth : 1"), !solved) << exactEmpties;
-    const THashEntry* root = engine.HashTable->Probe(engine.HashLo, engine.HashHi);
-    ASSERT_NE(root, nullptr);
+    const THashProbe root = engine.HashTable->Probe(engine.HashLo, engine.HashHi);
+    ASSERT_TRUE(root);
     EXPECT_EQ(root->IsEndgame != 0, solved);
   }
 }
