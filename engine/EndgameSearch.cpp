@@ -6,9 +6,11 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "engine/OthelloEngine.h"
 #include "engine/SearchCommon.h"
+#include "engine/SearchThreads.h"
 #include "engine/Widgets.h"
 #include "evaluation/Patterns.h"
 
@@ -118,6 +120,11 @@ int32_t TOthelloEngine::EndCutProbe(int32_t alpha, int32_t beta, int depth, bool
 // ---- Drivers ----
 
 int32_t TOthelloEngine::TimedEndgame(int64_t allowance, MoveRecord* rootList) {
+  const TParallelScope helpers(*this, [allowance](TOthelloEngine& helper, int) {
+    TMoveList list;
+    helper.GenerateMovesHashed(list);
+    helper.TimedEndgame(allowance, list);
+  });
   const int64_t start = TickCount();
   const int64_t total = std::llround(1.1 * static_cast<double>(allowance));
   const TEndgameResult selective =
@@ -135,6 +142,13 @@ int32_t TOthelloEngine::TimedEndgame(int64_t allowance, MoveRecord* rootList) {
 TEndgameResult TOthelloEngine::SelectiveEndgame(std::span<const double> probabilities,
                                                 int64_t allowance, MoveRecord* rootList, int depth,
                                                 int32_t alpha, int32_t beta) {
+  const TParallelScope helpers(
+      *this, [steps = std::vector<double>(probabilities.begin(), probabilities.end()), depth,
+              alpha, beta](TOthelloEngine& helper, int) {
+        TMoveList list;
+        helper.GenerateMovesHashed(list);
+        helper.SelectiveEndgame(steps, Infinity, list, depth, alpha, beta);
+      });
   const int64_t start = TickCount();
   if (probabilities.empty()) {
     EndProbability = 0;
@@ -162,9 +176,14 @@ TEndgameResult TOthelloEngine::SelectiveEndgame(std::span<const double> probabil
 }
 
 int32_t TOthelloEngine::ExactSolveAspirated(int32_t alpha, int32_t beta, MoveRecord* rootList) {
+  const TParallelScope helpers(*this, [alpha, beta](TOthelloEngine& helper, int) {
+    TMoveList list;
+    helper.GenerateMovesHashed(list);
+    helper.ExactSolveAspirated(alpha, beta, list);
+  });
   const int32_t playable = PlayableSquares();
   int32_t guess;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     guess = search::MidgameScore(*entry);
   } else {
     int32_t margin;
@@ -235,10 +254,19 @@ TEndgameResult TOthelloEngine::EndRootSearch(int32_t alpha, int32_t beta, MoveRe
   ShowDepth(depth);
   const int count = MobilityCount();
   ++NodeCount;
-  const THashEntry* entry = HashTable->Probe(HashLo, HashHi);
+  const THashProbe entry = HashTable->Probe(HashLo, HashHi);
   const int hashMove = entry ? entry->BestMove : 0;
   OrderForEndgame(rootList, DiscsToScore(beta));
   if (hashMove) MoveToFront(rootList, hashMove);
+  // A helper thread starts on another root move than its owner: the two prove different subtrees
+  // first and find each other's results in the table.
+  if (HelperIndex > 0) {
+    int moves = 0;
+    for (const MoveRecord* move = rootList[0].Next; move; move = move->Next) ++moves;
+    const MoveRecord* chosen = rootList[0].Next;
+    for (int skip = moves > 0 ? HelperIndex % moves : 0; skip > 0; --skip) chosen = chosen->Next;
+    if (chosen) MoveToFront(rootList, chosen->Square);
+  }
 
   int index = 0;
   for (MoveRecord* move = rootList[0].Next; move && alpha < beta && !StopRequested;
@@ -299,7 +327,7 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
   ++NodeCount;
 
   int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     if (PvNode || EndCutThreshold < Infinity || entry->IsEndgame) hashMove = entry->BestMove;
     if (IsExactEndgameEntry(*entry, EmptyCount) &&
         search::NarrowWindow(*entry, entry->Score, alpha, beta))
@@ -351,7 +379,7 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
   if constexpr (!PvNode) {
     // Enhanced transposition cut-off: a child already proven bad enough for the opponent.
     for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
-      const THashEntry* child =
+      const THashProbe child =
           HashTable->Probe(HashLo ^ move->HashDeltaLo, HashHi ^ move->HashDeltaHi);
       if (!child || !IsExactEndgameEntry(*child, EmptyCount - 1)) continue;
       ++NodeCount;
@@ -419,7 +447,7 @@ int32_t TOthelloEngine::ExactSearch(int32_t alpha, int32_t beta, bool passed) {
   ++NodeCount;
 
   int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     hashMove = entry->BestMove;
     if (IsExactEndgameEntry(*entry, EmptyCount) &&
         search::NarrowWindow(*entry, entry->Score, alpha, beta))
@@ -443,7 +471,7 @@ int32_t TOthelloEngine::ExactSearch(int32_t alpha, int32_t beta, bool passed) {
     if (move->FlipCount == OppDiscs) return PlayableSquares();
   if (EmptyCount > SmallSolverEmpties) {
     for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
-      const THashEntry* child =
+      const THashProbe child =
           HashTable->Probe(HashLo ^ move->HashDeltaLo, HashHi ^ move->HashDeltaHi);
       if (!child || !IsExactEndgameEntry(*child, EmptyCount - 1)) continue;
       ++NodeCount;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "engine/SearchThreads.h"
 #include "evaluation/Patterns.h"
 
 namespace morvane {
@@ -43,7 +44,7 @@ TOthelloEngine::TOthelloEngine(std::string name, double hashSizeBits, int boardS
     }
   }
   std::memset(Board, OutsideCell, sizeof(Board));
-  HashTable = std::make_unique<THashTable>(hashSizeBits);
+  HashTable = std::unique_ptr<THashTable, TTableOwnership>(new THashTable(hashSizeBits));
   ResetEmptyList();
 }
 

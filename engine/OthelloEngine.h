@@ -18,6 +18,16 @@ namespace morvane {
 
 class TEvaluation;
 class TStatusBar;
+class TSearchThreads;
+
+// Frees the table of an engine that owns it; a helper thread's engine searches on its owner's
+// table and leaves it alone.
+struct TTableOwnership {
+  bool Owned = true;
+  void operator()(THashTable* table) const {
+    if (Owned) delete table;
+  }
+};
 
 // One entry of a move list. Flips are recorded direction by direction (north-west, north-east,
 // north, west, south-east, south-west, south, east), nearest first.
@@ -226,6 +236,8 @@ class TOthelloEngine {
   int32_t RegionEmpties[4] = {};
   int32_t RegionOf[MaxCells] = {};
   bool TimedSearch = false;
+  // 0 for an engine searching for itself; k for the k-th helper thread of another engine.
+  int32_t HelperIndex = 0;
   // Polled by every search; set by the search itself (time is up), by the window's event pump
   // or by RequestStop from another thread. Atomic so that another thread may set it; on x86 a
   // load of it is the plain load it was before.
@@ -254,7 +266,15 @@ class TOthelloEngine {
   bool ShowBestLine = true;
   TStatusBar* ScoreBar = nullptr;
   TStatusBar* StatsBar = nullptr;
-  std::unique_ptr<THashTable> HashTable;
+  std::unique_ptr<THashTable, TTableOwnership> HashTable;
+  // Helper threads searching the same root on this engine's table while it searches; null when
+  // the engine searches alone. Set by SetSearchThreads (engines/).
+  std::unique_ptr<TSearchThreads> Threads;
+
+  // Searches on another engine's table from now on: a helper thread's engine.
+  void BorrowTable(THashTable& table) {
+    HashTable = std::unique_ptr<THashTable, TTableOwnership>(&table, TTableOwnership{false});
+  }
 
  protected:
   // The move ordering and the end-cut probe of the endgame nodes with 14 or more empties; a

@@ -6,6 +6,7 @@
 
 #include "engine/OthelloEngine.h"
 #include "engine/SearchCommon.h"
+#include "engine/SearchThreads.h"
 #include "engine/Widgets.h"
 #include "evaluation/Patterns.h"
 
@@ -190,7 +191,7 @@ int32_t TOthelloEngine::AlphaBeta(int32_t alpha, int32_t beta, int depth, bool p
   }
 
   int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     hashMove = entry->BestMove;
     // With multi-prob-cut on, selective results are as good as a null-window node's own would
     // be; the entries kept only for their moves never cut.
@@ -352,6 +353,14 @@ int TOthelloEngine::FirstRootMove(const MoveRecord* rootList) const {
 
 int32_t TOthelloEngine::DeepenIteratively(MoveRecord* rootList, int lastDepth, int64_t start,
                                           int64_t moveTime, int32_t& depthReached) {
+  const TParallelScope helpers(*this, [lastDepth](TOthelloEngine& helper, int index) {
+    TMoveList list;
+    helper.GenerateMovesHashed(list);
+    int32_t reached = 0;
+    // Every other helper runs a ply ahead, so that the threads do not walk the tree in step and
+    // the owner finds the next depth's moves in the table.
+    helper.DeepenIteratively(list, lastDepth + index % 2, TickCount(), -1, reached);
+  });
   int32_t last = 0, previous = -Infinity;
   for (int depth = 0; depth <= lastDepth; ++depth) {
     const int32_t remembered = depth == 0 ? -Infinity : last;
@@ -423,7 +432,7 @@ int64_t TOthelloEngine::MoveTimeFor(int64_t budget, int empties, bool rootKnown)
 TTimedSearchResult TOthelloEngine::SearchTimed() {
   NodeCount = 0;
   const int64_t budget = TimeBudget < 0 ? 1000 : TimeBudget;
-  const THashEntry* entry = HashTable->Probe(HashLo, HashHi);
+  const THashProbe entry = HashTable->Probe(HashLo, HashHi);
   const bool rootKnown = entry && entry->BestMove != 0;
   const bool rootSolved = entry && entry->IsEndgame;
   const int entryMove = entry ? entry->BestMove : 0;

@@ -1,5 +1,7 @@
 #include "engine/Widgets.h"
 
+#include "engine/SearchThreads.h"
+
 namespace morvane {
 
 namespace {
@@ -11,6 +13,8 @@ void SetEventPump(TEventPump* pump) { InstalledPump = pump; }
 TEventPump* CurrentEventPump() { return InstalledPump; }
 
 void ProcessPendingEvents() {
+  // Window events belong to the window's thread; a helper thread's search only polls its stop.
+  if (OnHelperThread()) return;
   if (InstalledPump) InstalledPump->ProcessPendingEvents();
 }
 

@@ -1,9 +1,12 @@
 #include "engines/EngineFactory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "engine/BoardKind.h"
+#include "engine/SearchThreads.h"
 #include "engines/Othello10x10PatternEngine.h"
 #include "engines/Othello8x8PatternEngine.h"
 #include "engines/OthelloOctPatternEngine.h"
@@ -57,6 +60,25 @@ std::unique_ptr<TOthelloPatternEngine> CreateEngineFor(const std::string& name,
   if (name == "Bot10x10")
     return std::make_unique<TOthello10x10PatternEngine>(name, hashSizeBits, std::move(evaluation));
   return std::make_unique<TOthelloOctPatternEngine>(name, hashSizeBits, std::move(evaluation));
+}
+
+void SetSearchThreads(TOthelloPatternEngine& engine, int threads, bool generic) {
+  if (threads < 1) throw std::invalid_argument("A search needs at least one thread.");
+  engine.Threads.reset();
+  if (threads == 1) return;
+  const std::string name = engine.Evaluation->Name;
+  const std::filesystem::path folder = engine.Evaluation->DataFolder;
+  // A helper's own table would never be used: it searches on the owner's.
+  constexpr double helperTableBits = 1.0;
+  engine.Threads = std::make_unique<TSearchThreads>(
+      engine, threads,
+      [&]() -> std::unique_ptr<TOthelloEngine> {
+        return CreateEngineFor(name, helperTableBits, nullptr, folder, generic);
+      });
+}
+
+int DefaultSearchThreads() {
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 }  // namespace morvane

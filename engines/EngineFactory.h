@@ -28,4 +28,12 @@ std::unique_ptr<TOthelloPatternEngine> CreateEngineFor(const std::string& evalua
                                                        const std::filesystem::path& dataFolder,
                                                        bool generic = false);
 
+// Gives the engine `threads` search threads in all: threads - 1 helpers built like it (the same
+// evaluation name, data folder and kind) that search on its table. 1 takes the helpers away.
+// Throws std::runtime_error when a helper's files cannot be read (the engine is then unchanged).
+void SetSearchThreads(TOthelloPatternEngine& engine, int threads, bool generic = false);
+
+// The threads a search uses unless told otherwise: one per processor core.
+int DefaultSearchThreads();
+
 }  // namespace morvane

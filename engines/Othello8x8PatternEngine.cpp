@@ -429,7 +429,7 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
 
   const int32_t callAlpha = alpha, callBeta = beta;
   int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     hashMove = entry->BestMove;
     if (entry->IsEndgame && entry->Selectivity == Infinity && entry->Depth == EmptyCount) {
       const int32_t score = entry->Score;
@@ -463,7 +463,7 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     if (move->OpponentBitsAfter == 0) return BoardSquares;
   if (EmptyCount >= BitEtcEmpties) {
     for (const MoveRecord* move = list->Next; move; move = move->Next) {
-      const THashEntry* child = HashTable->Probe(move->HashDeltaLo, move->HashDeltaHi);
+      const THashProbe child = HashTable->Probe(move->HashDeltaLo, move->HashDeltaHi);
       if (child && child->IsEndgame && child->Selectivity == Infinity &&
           child->Depth + 1 == EmptyCount && child->IsUpperBound && -child->Score >= beta) {
         ++NodeCount;
@@ -793,7 +793,7 @@ int32_t TOthello8x8PatternEngine::OrderingSearch(int depth, int32_t alpha, int32
 
   const int32_t callAlpha = alpha, callBeta = beta;
   int hashMove = 0;
-  if (const THashEntry* entry = HashTable->Probe(HashLo, HashHi)) {
+  if (const THashProbe entry = HashTable->Probe(HashLo, HashHi)) {
     hashMove = entry->BestMove;
     if (entry->Depth == depth && entry->Selectivity == Infinity) {
       const int32_t score = entry->IsEndgame ? entry->Score * DiscUnit : entry->Score;

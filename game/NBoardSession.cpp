@@ -193,6 +193,7 @@ bool TNBoardSession::UseBoard(TBoardKind kind) {
     }
     try {
       engine = CreateEngineFor(name, Options.HashBits, nullptr, Options.DataFolder);
+      SetSearchThreads(*engine, Options.Threads);
     } catch (const std::runtime_error& error) {
       Engines.erase(kind);
       // Without an engine at all the session cannot start: the constructor reports it.

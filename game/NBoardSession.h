@@ -42,6 +42,7 @@ struct TNBoardOptions {
   std::string Evaluation;            // for its board; the others take their first evaluation
   double HashBits = 22;
   std::filesystem::path BookFile;  // when set, the 8 x 8 book at every depth
+  int Threads = 1;                 // search threads of every engine
 };
 
 class TNBoardSession {

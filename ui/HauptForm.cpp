@@ -208,6 +208,7 @@ bool TMainForm::CreateGame(int kind) {
   std::string fault;
   try {
     engine = CreateEngine(*choice, HashSizeBits, LoadProgressBar, {});
+    SetSearchThreads(*engine, SearchThreads);
   } catch (const std::bad_alloc&) {
     fault =
         "There is not enough memory for it; a smaller table under Settings > Hash table "

@@ -170,6 +170,9 @@ class TMainForm final : public QMainWindow {
   void RandomnessItemClick(QAction* item);
   void ImproveBookItemClick(QAction* item, int count);
   void HashSizeItemClick(QAction* item);
+  // Gives the engine the chosen number of search threads; a failure is shown and changes
+  // nothing else.
+  void ApplySearchThreads();
   void akebackmove1Click();
   void Changecolors1Click();
   void AccuracyItemClick(QAction* item);
@@ -232,6 +235,8 @@ class TMainForm final : public QMainWindow {
   // ExactHintEmpties), running now, and the command waiting for them to stop.
   bool HintsOn = false;
   TFixedSearchInfo HintLevel;
+  // Options > Threads: the threads every search of the engine uses (default: one per core).
+  int SearchThreads = 1;
   bool HintsRunning = false;
   std::function<void()> AfterHints;
   QTimer* HintTimer = nullptr;

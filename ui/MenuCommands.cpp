@@ -7,9 +7,12 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
+#include <string>
 
 #include "engine/OthelloEngine.h"
+#include "engines/EngineFactory.h"
 #include "engines/OthelloPatternEngine.h"
 #include "engines/SourceGenerator.h"
 #include "evaluation/Patterns.h"
@@ -181,6 +184,11 @@ int TMainForm::RestoreSettingsBeforeBuilding() {
     item->setChecked(true);
     for (const THintLevel& choice : HintLevels())
       if (item->objectName() == QString::fromStdString(choice.Component)) HintLevel = choice.Level;
+  }
+  // A count saved on a machine with more cores than this one has no item: the default stands.
+  if (QAction* item = SavedItem("Threads")) {
+    item->setChecked(true);
+    SearchThreads = item->data().toInt();
   }
   ShowBestLine = Item("Showstatistics1")->isChecked();
   BoardFrame->AnimationsOn = Item("Displayanimations1")->isChecked();
@@ -392,6 +400,24 @@ void TMainForm::CreateMenus() {
   for (const THintLevel& choice : HintLevels())
     if (choice.Component == DefaultHintLevel) HintLevel = choice.Level;
 
+  // Threads: one item per processor core; every search of the engine uses that many.
+  QMenu* threads = NewMenu(options, "Threads", "Threads1");
+  QActionGroup* threadGroup = NewGroup("Threads");
+  const int cores = std::min(DefaultSearchThreads(), 64);
+  for (int count = 1; count <= cores; ++count) {
+    const std::string caption = std::to_string(count) + (count == 1 ? " thread" : " threads");
+    const std::string component = "N" + std::to_string(count) + (count == 1 ? "thread1" : "threads1");
+    QAction* item = NewItem(threads, caption.c_str(), component.c_str(), nullptr, threadGroup);
+    item->setData(count);
+    Connect(item, [this, item, count] {
+      item->setChecked(true);
+      SearchThreads = count;
+      ApplySearchThreads();
+    });
+  }
+  SearchThreads = cores;
+  threadGroup->actions().back()->setChecked(true);
+
   // ---- &Help ----
   QMenu* help = NewMenu(MainMenu, "&Help", "Help1");
   Connect(NewItem(help, "About", "About1"), [this] { About1Click(); });
@@ -474,6 +500,19 @@ void TMainForm::HashSizeItemClick(QAction* item) {
   item->setChecked(true);
   // Read only when the next engine is built.
   HashSizeBits = choice->Exponent;
+}
+
+void TMainForm::ApplySearchThreads() {
+  if (!Engine) return;
+  try {
+    SetSearchThreads(*Engine, SearchThreads);
+  } catch (const std::exception& error) {
+    // The helpers read the same files as the engine, so this is memory or a file gone since.
+    Messages.ShowMessage(QStringLiteral("Morvane"),
+                         QStringLiteral("The search cannot use %1 threads.\n\n%2")
+                             .arg(SearchThreads)
+                             .arg(QString::fromStdString(error.what())));
+  }
 }
 
 void TMainForm::akebackmove1Click() {

@@ -14,6 +14,12 @@ ffo40="XO--OOOOX-OOOOOOXOOXXOOOXOOXOOOXXOOOOOOXX---OOOOX----O--X--------"
 line=$("$cli" solve --data "$work" "$ffo40" | tail -n 1)
 [[ "$line" =~ ^score\ 38\ move\ a2\ nodes\ [0-9]+\ ms\ [0-9]+$ ]] || fail "position 40: $line"
 
+# Any number of search threads finds the same exact score; the usual answer (every core) too.
+for threads in 1 2 3; do
+  line=$("$cli" solve --data "$work" --threads $threads "$ffo40" | tail -n 1)
+  [[ "$line" =~ ^score\ 38\ move\ a2\  ]] || fail "position 40 with $threads threads: $line"
+done
+
 # White has no move here (one empty square that only black can fill): solved through the pass.
 pass="O$(printf 'X%.0s' {1..62})O-"
 line=$("$cli" solve --data "$work" "$pass" | tail -n 1)
@@ -24,9 +30,10 @@ pass38="XOXXX-X--OXXXXXXXOOOXXOOXOOOXOXOXOXOOXOXXXXXOOOOX--XXXOOO--O-XOOX"
 line=$("$cli" search --data "$work" --depth 4 --exact 20 "$pass38" | tail -n 1)
 [[ "$line" =~ ^score\ -38\.000\ move\ pa\ nodes\ [1-9] ]] ||
   fail "exact search through a pass: $line"
-# At a midgame depth the answer is the opponent's search negated.
-theirs=$("$cli" search --data "$work" --depth 4 --exact 0 "O${pass38:1}" | cut -d' ' -f2)
-line=$("$cli" search --data "$work" --depth 4 --exact 0 "$pass38" | tail -n 1)
+# At a midgame depth the answer is the opponent's search negated (one thread: the same search
+# twice).
+theirs=$("$cli" search --threads 1 --data "$work" --depth 4 --exact 0 "O${pass38:1}" | cut -d' ' -f2)
+line=$("$cli" search --threads 1 --data "$work" --depth 4 --exact 0 "$pass38" | tail -n 1)
 [ "$(echo "$line" | cut -d' ' -f2)" = "$(awk -v v="$theirs" 'BEGIN { printf "%.3f", -v }')" ] &&
   [ "$theirs" != "0.000" ] || fail "search through a pass: $line, the opponent's $theirs"
 # A finished game with empties: its final margin, the empties to the winner, for either side.
@@ -58,5 +65,8 @@ expect_usage_error "missing data" solve --data "$work/none" "$ffo40"
 expect_usage_error "full board" solve --data "$work" "X$(printf 'X%.0s' {1..64})"
 expect_usage_error "bad board" solve --board 9 --data "$work" "$ffo40"
 expect_usage_error "search without depth" search --data "$work" "$ffo40"
+expect_usage_error "no thread" solve --threads 0 --data "$work" "$ffo40"
+expect_usage_error "too many threads" search --threads 257 --depth 4 --exact 0 --data "$work" "$ffo40"
+expect_usage_error "threads of the signature bench" bench --threads 2 --data "$work"
 expect_usage_error "no disc" solve --data "$work" "X$(printf -- '-%.0s' {1..64})"
 echo "solve: all checks passed"

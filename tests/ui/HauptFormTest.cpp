@@ -24,7 +24,9 @@
 
 #include "engine/HashTable.h"
 #include "engine/OthelloEngine.h"
+#include "engine/SearchThreads.h"
 #include "engine/Widgets.h"
+#include "engines/EngineFactory.h"
 #include "engines/OthelloPatternEngine.h"
 #include "evaluation/Patterns.h"
 #include "game/Book.h"
@@ -1188,6 +1190,47 @@ class HauptFormTest : public QObject {
                              "N10Mb1", "N901", "Water1"})
       QVERIFY2(Item(*form, item)->isChecked(), item);
     QVERIFY(!Item(*form, "UseBook1")->isChecked());
+  }
+
+  // Options > Threads: one item per core, all cores at first; the choice reaches the engine at
+  // once, survives a change of board and a restart, and the program still moves with helpers.
+  void threadsChoiceReachesTheEngineAndIsRemembered() {
+    const int cores = std::min(DefaultSearchThreads(), 64);
+    const auto threadsOf = [](TMainForm& form) {
+      return form.Engine->Threads ? form.Engine->Threads->Count() : 1;
+    };
+    const QByteArray all =
+        cores == 1 ? QByteArray("N1thread1") : "N" + QByteArray::number(cores) + "threads1";
+    {
+      auto form = MakeForm();
+      QMenu* menu = form->findChild<QMenu*>("Threads1");
+      QVERIFY(menu);
+      QCOMPARE(int(menu->actions().size()), cores);
+      QCOMPARE(menu->actions().front()->text(), QString("1 thread"));
+      QVERIFY(Item(*form, all.constData())->isChecked());
+      QCOMPARE(threadsOf(*form), cores);
+      Trigger(*form, "N1thread1");
+      QVERIFY(!form->Engine->Threads);
+      QVERIFY(!form->Engine->HashTable->IsShared());
+      if (cores >= 2) {
+        Trigger(*form, "N2threads1");
+        QCOMPARE(threadsOf(*form), 2);
+        QVERIFY(form->Engine->HashTable->IsShared());
+        Trigger(*form, "N10x101");
+        QCOMPARE(form->Engine->Name, std::string("Bot10x10"));
+        QCOMPARE(threadsOf(*form), 2);
+        Trigger(*form, "N8x81");
+      }
+    }
+    auto form = MakeForm();
+    const int chosen = cores >= 2 ? 2 : 1;
+    QCOMPARE(form->SearchThreads, chosen);
+    QCOMPARE(threadsOf(*form), chosen);
+    // The program answers the user's move with a legal move of its own.
+    FastGames(*form);
+    ClickSquare(*form, FirstLegal(*form));
+    QTRY_COMPARE(form->Game->MoveCount, 2);
+    if (form->Engine->Threads) QVERIFY(!form->Engine->Threads->Running());
   }
 
   void setUpPosition() {

@@ -21,7 +21,7 @@ namespace {
 
 const char* const AnalyzeUsage =
     "usage: analyze [--board 8|10|88] [--eval NAME] [--level NAME | --depth D --exact E] "
-    "[--data DIR] [--hash BITS] FILE|TRANSCRIPT";
+    "[--data DIR] [--hash BITS] [--threads N] FILE|TRANSCRIPT";
 
 // Without a level: an 8 x 8 tournament game takes a few seconds of one core (BENCHMARKS.md);
 // the 10-wide boards have more moves and a slower solver, so their midgame is shallower and
@@ -67,7 +67,7 @@ void PrintSummary(const TColourSummary& summary, TColour colour) {
 }  // namespace
 
 int RunAnalyze(const TArguments& arguments) {
-  arguments.Allow({"board", "eval", "level", "depth", "exact", "data", "hash"});
+  arguments.Allow({"board", "eval", "level", "depth", "exact", "data", "hash", "threads"});
   if (arguments.Positional().size() != 1) throw TUsageError(AnalyzeUsage);
   const TBoardKind kind = BoardKindOption(arguments);
   const std::string name = EvaluationOption(arguments, kind);
@@ -77,6 +77,7 @@ int RunAnalyze(const TArguments& arguments) {
   if (game.Plies() == 0) throw TDataError("the game has no move");
   std::unique_ptr<TOthelloPatternEngine> engine = ReadingInput(
       [&] { return CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", "")); });
+  ThreadsOption(arguments, *engine, DefaultSearchThreads());
   const TGameAnalysis analysis = AnalyseGame(*engine, game, level);
   TPosition position = game.Start();
   for (size_t ply = 0; ply < analysis.Plies.size(); ++ply) {

@@ -20,8 +20,8 @@ namespace morvane::cli {
 namespace {
 
 const char* const BenchUsage =
-    "usage: bench [endgame FILE [--first N] [--last M] | midgame | perft] [--data DIR] "
-    "[--hash BITS]";
+    "usage: bench [endgame FILE [--first N] [--last M] [--threads N] | midgame [--threads N] | "
+    "perft] [--data DIR] [--hash BITS]";
 
 std::unique_ptr<TOthelloPatternEngine> PellinEngine(const TArguments& arguments) {
   const double hashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
@@ -131,8 +131,11 @@ int BenchSignature(const TArguments& arguments) {
   return 0;
 }
 
+// The measurements of one part search on one thread unless told otherwise, so that their figures
+// compare from machine to machine; the signature always does.
 int BenchMidgame(const TArguments& arguments) {
   auto engine = PellinEngine(arguments);
+  ThreadsOption(arguments, *engine, 1);
   const auto positions = RandomPositions(*engine, 10, 20, 1207);
   const TTotals totals = SearchSet(*engine, positions, 12, "midgame");
   PrintRate("total", totals.Nodes, totals.Milliseconds);
@@ -213,6 +216,7 @@ int BenchEndgame(const TArguments& arguments) {
   if (first > last) throw TUsageError("--first must not be above --last");
   RequireFile(arguments.Positional()[1], "endgame test file");
   auto engine = PellinEngine(arguments);
+  ThreadsOption(arguments, *engine, 1);
   const auto lines = ReadEndgameFile(*engine, arguments.Positional()[1], first, last);
   int wrong = 0;
   TTotals totals;
@@ -245,13 +249,17 @@ int RunBench(const TArguments& arguments) {
   const auto& words = arguments.Positional();
   const std::string part = words.empty() ? "" : words[0];
   if (part == "endgame") {
-    arguments.Allow({"data", "hash", "first", "last"});
+    arguments.Allow({"data", "hash", "first", "last", "threads"});
     return BenchEndgame(arguments);
+  }
+  if (part == "midgame") {
+    arguments.Allow({"data", "hash", "threads"});
+    if (words.size() > 1) throw TUsageError(BenchUsage);
+    return BenchMidgame(arguments);
   }
   arguments.Allow({"data", "hash"});
   if (words.size() > 1) throw TUsageError(BenchUsage);
   if (part.empty()) return BenchSignature(arguments);
-  if (part == "midgame") return BenchMidgame(arguments);
   if (part == "perft") return BenchPerft(arguments);
   throw TUsageError(BenchUsage);
 }

@@ -15,12 +15,12 @@ namespace {
 
 const char* const HintUsage =
     "usage: hint [--board 8|10|88] [--eval NAME] [--level NAME | --depth D --exact E] "
-    "[--data DIR] [--hash BITS] POSITION";
+    "[--data DIR] [--hash BITS] [--threads N] POSITION";
 
 }  // namespace
 
 int RunHint(const TArguments& arguments) {
-  arguments.Allow({"board", "eval", "level", "depth", "exact", "data", "hash"});
+  arguments.Allow({"board", "eval", "level", "depth", "exact", "data", "hash", "threads"});
   if (arguments.Positional().size() != 1) throw TUsageError(HintUsage);
   const TBoardKind kind = BoardKindOption(arguments);
   const std::string name = EvaluationOption(arguments, kind);
@@ -34,6 +34,7 @@ int RunHint(const TArguments& arguments) {
   if (position->IsFinished()) throw TUsageError("the game is over: no side has a move");
   std::unique_ptr<TOthelloPatternEngine> engine = ReadingInput(
       [&] { return CreateEngineFor(name, hashBits, nullptr, arguments.OptionOr("data", "")); });
+  ThreadsOption(arguments, *engine, DefaultSearchThreads());
   const TMoveValues values = ValueMoves(*engine, *position, level);
   for (const TMoveValue& value : values.Moves) {
     std::printf("%s %s%s\n", position->MoveText(value.Square).c_str(),

@@ -9,6 +9,7 @@
 #include "engine/Catalogue.h"
 #include "Failures.h"
 #include "SelfPlayCommon.h"
+#include "Solving.h"
 #include "TrainingCommon.h"
 #include "engines/EngineFactory.h"
 #include "evaluation/EvaluationSetups.h"
@@ -22,13 +23,14 @@ namespace {
 
 const char* const MatchUsage =
     "usage: match --eval-a NAME --data-a DIR --level-a D/E --eval-b NAME --data-b DIR\n"
-    "             --level-b D/E [--games N] [--seed S] [--random-moves K] [--results FILE]";
+    "             --level-b D/E [--games N] [--seed S] [--random-moves K] [--results FILE]\n"
+    "             [--threads N]";
 
 }  // namespace
 
 int RunMatch(const TArguments& arguments) {
   arguments.Allow({"eval-a", "data-a", "level-a", "eval-b", "data-b", "level-b", "games", "seed",
-                   "random-moves", "results", "hash"});
+                   "random-moves", "results", "hash", "threads"});
   if (!arguments.Positional().empty()) throw TUsageError(MatchUsage);
   const auto evalA = arguments.Option("eval-a"), evalB = arguments.Option("eval-b");
   const auto levelA = arguments.Option("level-a"), levelB = arguments.Option("level-b");
@@ -71,6 +73,9 @@ int RunMatch(const TArguments& arguments) {
     throw TUsageError("the two set-ups play on different boards");
   auto engineA = ReadingInput([&] { return CreateEngineFor(*evalA, hashBits, nullptr, dataA); });
   auto engineB = ReadingInput([&] { return CreateEngineFor(*evalB, hashBits, nullptr, dataB); });
+  // One thread unless told otherwise, so that a match resumed later plays the same games.
+  ThreadsOption(arguments, *engineA, 1);
+  ThreadsOption(arguments, *engineB, 1);
   std::ofstream log(results, std::ios::app);
   if (!log) throw std::runtime_error("cannot write the results file \"" + results.string() + "\"");
   for (int game = static_cast<int>(diffs.size()); game < games; ++game) {

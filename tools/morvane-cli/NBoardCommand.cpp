@@ -16,6 +16,7 @@
 #include "Commands.h"
 #include "Failures.h"
 #include "engine/Catalogue.h"
+#include "engines/EngineFactory.h"
 #include "game/NBoardSession.h"
 
 namespace morvane::cli {
@@ -99,13 +100,14 @@ void ReadInput(TNBoardSession& session, TLineQueue& queue, const std::atomic<boo
 }  // namespace
 
 int RunNBoard(const TArguments& arguments) {
-  arguments.Allow({"data", "eval", "hash", "book"});
+  arguments.Allow({"data", "eval", "hash", "book", "threads"});
   if (!arguments.Positional().empty())
-    throw TUsageError("usage: nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE]");
+    throw TUsageError("usage: nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE] [--threads N]");
   TNBoardOptions options;
   options.DataFolder = arguments.OptionOr("data", "");
   options.HashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
   options.Evaluation = arguments.OptionOr("eval", "");
+  options.Threads = static_cast<int>(arguments.IntOption("threads", DefaultSearchThreads(), 1, 256));
   if (!options.Evaluation.empty() && !FindEvaluation(options.Evaluation))
     throw TUsageError("unknown evaluation \"" + options.Evaluation +
                       "\"; known: " + EvaluationNameList());

@@ -18,7 +18,8 @@ namespace morvane::cli {
 namespace {
 
 const char* const SelfPlayUsage =
-    "usage: selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR]";
+    "usage: selfplay --board 8|9|10|88 --level NAME --games N [--randomness R] [--data DIR] "
+    "[--threads N]";
 
 // The window's start value for the table size.
 constexpr double HashSizeBits = 17.0;
@@ -30,7 +31,7 @@ double Seconds(std::chrono::steady_clock::duration duration) {
 }  // namespace
 
 int RunSelfPlay(const TArguments& arguments) {
-  arguments.Allow({"board", "level", "games", "randomness", "data"});
+  arguments.Allow({"board", "level", "games", "randomness", "data", "threads"});
   if (!arguments.Positional().empty()) throw TUsageError(SelfPlayUsage);
   const auto boardText = arguments.Option("board");
   const auto levelText = arguments.Option("level");
@@ -53,9 +54,12 @@ int RunSelfPlay(const TArguments& arguments) {
 
   TStderrMessageSink messages;
   TScopedMessageSink sink(&messages);
-  std::unique_ptr<TOthelloEngine> engine;
+  std::unique_ptr<TOthelloPatternEngine> engine;
+  // One thread unless told otherwise: the games, and so the book, stay the same from run to run.
+  const int threads = static_cast<int>(arguments.IntOption("threads", 1, 1, 256));
   try {
     engine = CreateEngine(*board, HashSizeBits, nullptr, data);
+    SetSearchThreads(*engine, threads);
   } catch (const std::exception& error) {
     // Above all a missing coefficient file: nothing to play with.
     std::fprintf(stderr, "morvane-cli selfplay: %s\n", error.what());

@@ -30,6 +30,7 @@ TPositionJob LoadPosition(const TArguments& arguments) {
   } catch (const std::runtime_error& error) {
     throw TDataError(error.what());
   }
+  ThreadsOption(arguments, *job.Engine, DefaultSearchThreads(), arguments.Flag("generic"));
   const std::string problem = LoadPositionText(*job.Engine, arguments.Positional()[0]);
   if (!problem.empty()) throw TUsageError(problem);
   return job;
@@ -38,7 +39,7 @@ TPositionJob LoadPosition(const TArguments& arguments) {
 }  // namespace
 
 int RunSolve(const TArguments& arguments) {
-  arguments.Allow({"board", "eval", "data", "hash", "generic"});
+  arguments.Allow({"board", "eval", "data", "hash", "generic", "threads"});
   TPositionJob job = LoadPosition(arguments);
   const TSolveOutcome outcome = SolveExactly(*job.Engine);
   std::printf("score %d move %s nodes %lld ms %lld\n", outcome.Score,
@@ -48,7 +49,7 @@ int RunSolve(const TArguments& arguments) {
 }
 
 int RunSearch(const TArguments& arguments) {
-  arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact"});
+  arguments.Allow({"board", "eval", "data", "hash", "generic", "depth", "exact", "threads"});
   if (!arguments.Option("depth") || !arguments.Option("exact"))
     throw TUsageError("search needs --depth D and --exact E");
   TFixedSearchInfo level;

@@ -1,7 +1,9 @@
 #include "Solving.h"
 
+#include "Failures.h"
 #include "engine/Catalogue.h"
 #include "engine/Position.h"
+#include "engines/EngineFactory.h"
 #include "game/MoveValues.h"
 
 namespace morvane::cli {
@@ -81,6 +83,16 @@ TFixedSearchInfo LevelOption(const TArguments& arguments, const TFixedSearchInfo
   level.Depth = static_cast<int32_t>(arguments.IntOption("depth", 0, 0, 60));
   level.ExactEmpties = static_cast<int32_t>(arguments.IntOption("exact", 0, 0, 100));
   return level;
+}
+
+void ThreadsOption(const TArguments& arguments, TOthelloPatternEngine& engine, int fallback,
+                   bool generic) {
+  const int threads = static_cast<int>(arguments.IntOption("threads", fallback, 1, 256));
+  try {
+    SetSearchThreads(engine, threads, generic);
+  } catch (const std::runtime_error& error) {
+    throw TDataError(error.what());
+  }
 }
 
 std::string MoveText(const TOthelloEngine& engine, int square) {

@@ -40,6 +40,11 @@ std::string EvaluationOption(const TArguments& arguments, TBoardKind kind);
 // --level NAME, or --depth D with --exact E; `fallback` when neither is given.
 TFixedSearchInfo LevelOption(const TArguments& arguments, const TFixedSearchInfo& fallback);
 
+// --threads N (1 to 256): the search threads the engine uses from now on; `fallback` when the
+// option is not given. A helper engine that cannot be built is a data error.
+void ThreadsOption(const TArguments& arguments, TOthelloPatternEngine& engine, int fallback,
+                   bool generic = false);
+
 // The move as text, "pa" for a pass.
 std::string MoveText(const TOthelloEngine& engine, int square);
 
