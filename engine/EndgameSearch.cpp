@@ -26,6 +26,27 @@ constexpr std::array<double, 3> AspiratedSteps = {0.5, 0.7, 0.9};
 constexpr int ExactSolverEmpties = 14;
 // Below this many empties the exact solver runs without table and move lists.
 constexpr int SmallSolverEmpties = 8;
+// With helper threads, nodes from this many empties mark themselves while they are searched, and
+// a node with one more empty searches a move another thread is busy with after its free brothers.
+constexpr int BusyMarkEmpties = 15;
+
+// Clears a node's busy mark however the node returns.
+class TBusyNode {
+ public:
+  TBusyNode(THashTable& table, uint32_t hashLo, uint32_t hashHi, bool marked)
+      : Table(marked ? &table : nullptr), Lo(hashLo), Hi(hashHi) {
+    if (Table) Table->MarkBusy(Lo, Hi);
+  }
+  ~TBusyNode() {
+    if (Table) Table->ClearBusy(Lo, Hi);
+  }
+  TBusyNode(const TBusyNode&) = delete;
+  TBusyNode& operator=(const TBusyNode&) = delete;
+
+ private:
+  THashTable* Table;
+  uint32_t Lo, Hi;
+};
 
 // Scales a window bound in discs to millionths without overflow.
 inline int32_t DiscsToScore(int32_t discs) { return std::clamp(discs, -1000, 1000) * DiscUnit; }
@@ -394,9 +415,14 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
 
   // The window actually searched, after the table narrowed it: the stored flags must describe it.
   const int32_t searchedAlpha = alpha, searchedBeta = beta;
+  const bool shared = HashTable->IsShared();
+  const TBusyNode busy(*HashTable, HashLo, HashHi, shared && EmptyCount >= BusyMarkEmpties);
+  const bool deferBusy = shared && EmptyCount > BusyMarkEmpties;
+  MoveRecord* deferred[MaxMoves];
+  int deferredCount = 0;
   int32_t best = -Infinity;
   int bestSquare = 0;
-  for (MoveRecord* move = list[0].Next; move && alpha < beta; move = move->Next) {
+  const auto searchMove = [&](MoveRecord* move) {
     MakeMove(*move);
     SwapSides();
     int32_t childMargin, value;
@@ -413,14 +439,26 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
     }
     SwapSides();
     UnmakeMove(*move);
-    if (StopRequested) return 0;
+    if (StopRequested) return false;
     margin = std::min(margin, childMargin);
     if (value > best) {
       best = value;
       bestSquare = move->Square;
       if (value > alpha) alpha = value;
     }
+    return true;
+  };
+  for (MoveRecord* move = list[0].Next; move && alpha < beta; move = move->Next) {
+    // The eldest brother is never put off: it sets the bound the others are searched against.
+    if (deferBusy && best > -Infinity &&
+        HashTable->IsBusy(HashLo ^ move->HashDeltaLo, HashHi ^ move->HashDeltaHi)) {
+      deferred[deferredCount++] = move;
+      continue;
+    }
+    if (!searchMove(move)) return 0;
   }
+  for (int i = 0; i < deferredCount && alpha < beta; ++i)
+    if (!searchMove(deferred[i])) return 0;
   HashTable->Store(HashLo, HashHi, EmptyCount, searchedAlpha, searchedBeta, best, bestSquare,
                    margin, true);
   return best;

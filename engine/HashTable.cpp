@@ -70,6 +70,7 @@ THashTable::THashTable(double hashSizeBits) {
     throw std::runtime_error(message.str());
   }
   Locks = std::make_unique<std::atomic<bool>[]>(LockCount);
+  BusyMarks = std::make_unique<std::atomic<uint32_t>[]>(BusyCount);
   GenerateKeys();
   Clear();
 }

@@ -91,6 +91,21 @@ class THashTable final {
   void SetShared(bool shared) { Shared = shared; }
   bool IsShared() const { return Shared; }
 
+  // Marks of the deep nodes some thread is searching right now, so that another thread can
+  // search its other moves first and find this one's result in the table afterwards. A mark is
+  // a hint: a lost or stale one only changes the order of moves.
+  void MarkBusy(uint32_t hashLo, uint32_t hashHi) {
+    BusyMarks[hashLo & (BusyCount - 1)].store(hashHi | 1, std::memory_order_relaxed);
+  }
+  void ClearBusy(uint32_t hashLo, uint32_t hashHi) {
+    uint32_t mine = hashHi | 1;
+    BusyMarks[hashLo & (BusyCount - 1)].compare_exchange_strong(mine, 0,
+                                                                std::memory_order_relaxed);
+  }
+  bool IsBusy(uint32_t hashLo, uint32_t hashHi) const {
+    return BusyMarks[hashLo & (BusyCount - 1)].load(std::memory_order_relaxed) == (hashHi | 1);
+  }
+
   THashEntry& Slot(uint32_t hashLo) const {
     return Entries[hashLo % static_cast<uint32_t>(EntryCount)];
   }
@@ -112,6 +127,7 @@ class THashTable final {
 
  private:
   static constexpr uint32_t LockCount = 4096;  // a power of two: the lock is index & (count - 1)
+  static constexpr uint32_t BusyCount = 4096;
 
   // A spin lock on one stripe of slots; held for a copy of 17 bytes, so spinning beats sleeping.
   class TSlotLock {
@@ -140,6 +156,7 @@ class THashTable final {
   std::unique_ptr<THashEntry[], TFreeEntries> Entries;
   bool Shared = false;
   mutable std::unique_ptr<std::atomic<bool>[]> Locks;
+  std::unique_ptr<std::atomic<uint32_t>[]> BusyMarks;
 };
 
 }  // namespace morvane

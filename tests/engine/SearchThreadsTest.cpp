@@ -138,22 +138,37 @@ TEST(ThreadedSolve, FixedLevelExactScoreAndMidgameMoveWithHelpers) {
   EXPECT_FALSE(engine->Threads->Running());
 }
 
-// "Force move": the window's pump sets the stop flag from inside the owner's search. Every
-// helper must stop too, no helper may ever run the pump, and the position stays as it was.
-TEST(ThreadedSolve, AStopFromThePumpEndsEveryThreadAndKeepsThePosition) {
-  TScratchFolder folder;
-  auto engine = RandomCoefficientEngine("Pellin", folder.Path, 7);
-  SetSearchThreads(*engine, 3);
-  std::mt19937 rng(5);
-  Load(*engine, RandomLine(TBoardKind::Board8x8, 30, rng));
-  const TPositionSnapshot before(*engine);
+// A long solve on several threads that something stops: afterwards no helper may run and the
+// position must be as it was.
+class ThreadedStopTest : public ::testing::Test {
+ protected:
+  void Prepare(int threads, int empties, uint32_t seed) {
+    Engine = RandomCoefficientEngine("Pellin", Folder.Path, seed);
+    SetSearchThreads(*Engine, threads);
+    std::mt19937 rng(seed);
+    Load(*Engine, RandomLine(TBoardKind::Board8x8, empties, rng));
+    Before = std::make_unique<TPositionSnapshot>(*Engine);
+  }
+  void ExpectEverythingStopped() {
+    EXPECT_TRUE(Engine->StopRequested);
+    EXPECT_FALSE(Engine->Threads->Running());
+    EXPECT_TRUE(TPositionSnapshot(*Engine) == *Before);
+  }
+  TScratchFolder Folder;
+  std::unique_ptr<TOthelloPatternEngine> Engine;
+  std::unique_ptr<TPositionSnapshot> Before;
+};
 
+// "Force move": the window's pump sets the stop flag from inside the owner's search. Every
+// helper must stop too, and no helper may ever run the pump.
+TEST_F(ThreadedStopTest, AStopFromThePumpEndsEveryThread) {
+  Prepare(3, 30, 7);
   struct TContext {
     TOthelloEngine* Engine;
     std::thread::id Window;
     int Calls = 0;
     bool ForeignThread = false;
-  } context{engine.get(), std::this_thread::get_id()};
+  } context{Engine.get(), std::this_thread::get_id()};
   TRecordingEventPump pump;
   pump.Context = &context;
   pump.OnPump = [](void* raw) {
@@ -162,22 +177,15 @@ TEST(ThreadedSolve, AStopFromThePumpEndsEveryThreadAndKeepsThePosition) {
     if (++seen.Calls == 3) seen.Engine->RequestStop();
   };
   const TScopedEventPump scope(&pump);
-  SolveRoot(*engine);
-  EXPECT_TRUE(engine->StopRequested);
+  SolveRoot(*Engine);
   EXPECT_GE(context.Calls, 3);
   EXPECT_FALSE(context.ForeignThread);
-  EXPECT_FALSE(engine->Threads->Running());
-  EXPECT_TRUE(TPositionSnapshot(*engine) == before);
+  ExpectEverythingStopped();
 }
 
 // The engine protocol stops a search from its input thread.
-TEST(ThreadedSolve, AStopFromAnotherThreadEndsEveryThread) {
-  TScratchFolder folder;
-  auto engine = RandomCoefficientEngine("Pellin", folder.Path, 8);
-  SetSearchThreads(*engine, 2);
-  std::mt19937 rng(6);
-  Load(*engine, RandomLine(TBoardKind::Board8x8, 32, rng));
-  const TPositionSnapshot before(*engine);
+TEST_F(ThreadedStopTest, AStopFromAnotherThreadEndsEveryThread) {
+  Prepare(2, 32, 8);
   std::atomic<bool> searching{false};
   TRecordingEventPump pump;
   pump.Context = &searching;
@@ -185,13 +193,11 @@ TEST(ThreadedSolve, AStopFromAnotherThreadEndsEveryThread) {
   const TScopedEventPump scope(&pump);
   std::thread input([&] {
     while (!searching.load()) std::this_thread::yield();
-    engine->RequestStop();
+    Engine->RequestStop();
   });
-  SolveRoot(*engine);
+  SolveRoot(*Engine);
   input.join();
-  EXPECT_TRUE(engine->StopRequested);
-  EXPECT_FALSE(engine->Threads->Running());
-  EXPECT_TRUE(TPositionSnapshot(*engine) == before);
+  ExpectEverythingStopped();
 }
 
 TEST(SearchThreads, CountsTableSharingAndRefusals) {
