@@ -85,6 +85,7 @@ int64_t TSearchThreads::Stop() {
   Active = false;
   int64_t nodes = 0;
   for (const THelper& helper : Helpers) nodes += helper.Engine->NodeCount;
+  TotalHelperNodes += nodes;
   return nodes;
 }
 

@@ -43,6 +43,9 @@ class TSearchThreads final {
   void Start(TJob job);
   // Tells every helper to stop, waits for all of them and returns the nodes they searched.
   int64_t Stop();
+  // The helpers' nodes since the threads were made: the owner's own share of a search's count is
+  // what tells how much the helpers saved it.
+  int64_t HelperNodes() const { return TotalHelperNodes; }
 
  private:
   struct THelper {
@@ -60,6 +63,7 @@ class TSearchThreads final {
   int Busy = 0;
   bool Quit = false;
   bool Active = false;
+  int64_t TotalHelperNodes = 0;
 };
 
 // Starts the owner's helpers on `job` for the scope of one root search and stops them when the

@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "Failures.h"
 #include "Solving.h"
+#include "engine/SearchThreads.h"
 #include "engines/DiscCountEngine.h"
 #include "engine/Perft.h"
 #include "engines/EngineFactory.h"
@@ -220,26 +221,35 @@ int BenchEndgame(const TArguments& arguments) {
   const auto lines = ReadEndgameFile(*engine, arguments.Positional()[1], first, last);
   int wrong = 0;
   TTotals totals;
+  const auto helperNodes = [&] { return engine->Threads ? engine->Threads->HelperNodes() : 0; };
+  int64_t helpers = 0;
   for (const TEndgameLine& line : lines) {
     LoadText(*engine, line.Position);
+    const int64_t helpersBefore = helperNodes();
     const TSolveOutcome outcome = SolveExactly(*engine);
+    const int64_t helped = helperNodes() - helpersBefore;
+    helpers += helped;
+    const std::string helperText = engine->Threads ? " helpers " + std::to_string(helped) : "";
     const bool right = outcome.Score == line.Expected;
     wrong += right ? 0 : 1;
     std::printf(
         "#%-3d empties %2d score %+3d expected %+3d move %s nodes %11lld ms %7lld "
-        "knps %6.0f%s\n",
+        "knps %6.0f%s%s\n",
         line.Number, engine->EmptyCount, outcome.Score, line.Expected,
         MoveText(*engine, outcome.BestSquare).c_str(), static_cast<long long>(outcome.Nodes),
         static_cast<long long>(outcome.Milliseconds),
         static_cast<double>(outcome.Nodes) /
             static_cast<double>(std::max<int64_t>(1, outcome.Milliseconds)),
-        right ? "" : "  WRONG");
+        right ? "" : "  WRONG", helperText.c_str());
     std::fflush(stdout);
     totals.Nodes += outcome.Nodes;
     totals.Milliseconds += outcome.Milliseconds;
   }
-  std::printf("total: %zu positions, %d wrong, %lld ms, %lld nodes\n", lines.size(), wrong,
+  std::printf("total: %zu positions, %d wrong, %lld ms, %lld nodes", lines.size(), wrong,
               static_cast<long long>(totals.Milliseconds), static_cast<long long>(totals.Nodes));
+  // With helpers, the nodes the owner searched itself show what the helpers saved it.
+  if (engine->Threads) std::printf(", %lld of them by helper threads", static_cast<long long>(helpers));
+  std::printf("\n");
   return wrong == 0 ? 0 : 1;
 }
 
