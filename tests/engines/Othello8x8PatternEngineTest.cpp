@@ -751,13 +751,14 @@ TEST_F(EightByEight, PlantedHashMovesChangeNoScore) {
     const TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), empties, random);
     Load(truthEngine, board);
     int32_t margin;
-    const int truth = empties <= 11 ? board.Solve() : truthEngine.EndSearchPV(-64, 64, false, margin);
+    const int truth =
+        empties <= 11 ? board.Solve() : truthEngine.EndSearchPV(-64, 64, false, margin);
     Load(*engine, board);
     TMoveList list;
     engine->GenerateMovesHashed(list);
     for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
-      for (TOthelloEngine* solver : {static_cast<TOthelloEngine*>(engine.get()),
-                                     static_cast<TOthelloEngine*>(&generic)}) {
+      for (TOthelloEngine* solver :
+           {static_cast<TOthelloEngine*>(engine.get()), static_cast<TOthelloEngine*>(&generic)}) {
         Load(*solver, board);
         for (const auto& [alpha, beta] :
              {std::pair{-64, 64}, {truth - 1, truth}, {truth, truth + 1}, {truth - 3, truth + 2}}) {
