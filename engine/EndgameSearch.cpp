@@ -407,11 +407,18 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
       if (child->IsUpperBound && -child->Score >= beta) return -child->Score;
     }
   }
-  if (EmptyCount > 11)
-    OrderEndgameMoves(list, beta);
-  else
-    OrderByMobility(list);
+  // The hash move goes first, and the others are ordered only once it has failed to cut: most
+  // nodes with a hash move cut on it, and the ordering's shallow searches are the dearest part
+  // of a node. The others end up in the order they would have had with it.
+  const auto order = [this, beta](MoveRecord* head) {
+    if (EmptyCount > 11)
+      OrderEndgameMoves(head, beta);
+    else
+      OrderByMobility(head);
+  };
   if (hashMove) MoveToFront(list, hashMove);
+  const bool orderLater = hashMove && list[0].Next->Square == hashMove;
+  if (!orderLater) order(list);
 
   // The window actually searched, after the table narrowed it: the stored flags must describe it.
   const int32_t searchedAlpha = alpha, searchedBeta = beta;
@@ -456,6 +463,7 @@ int32_t TOthelloEngine::EndNode(int32_t alpha, int32_t beta, bool passed, int32_
       continue;
     }
     if (!searchMove(move)) return 0;
+    if (orderLater && move == list[0].Next && alpha < beta) order(move);
   }
   for (int i = 0; i < deferredCount && alpha < beta; ++i)
     if (!searchMove(deferred[i])) return 0;

@@ -471,14 +471,16 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
       }
     }
   }
-  OrderBitMoves(list);
+  // As in the board-image nodes: the hash move first, the others ordered once it has not cut.
   if (hashMove > PassMove) BringToFront(list, hashMove);
+  const bool orderLater = hashMove > PassMove && list->Next->Square == hashMove;
+  if (!orderLater) OrderBitMoves(list);
 
   const uint64_t player = PlayerBitboard, gegner = GegnerBitboard;
   const uint32_t hashLo = HashLo, hashHi = HashHi;
   int32_t best = -Infinity;
   int bestMove = 0;
-  for (const MoveRecord* move = list->Next; move && best < beta; move = move->Next) {
+  for (MoveRecord* move = list->Next; move && best < beta; move = move->Next) {
     PlayerBitboard = move->OpponentBitsAfter;
     GegnerBitboard = move->MoverBitsAfter;
     HashLo = move->HashDeltaLo;
@@ -506,6 +508,7 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
       bestMove = move->Square;
       if (value > alpha) alpha = value;
     }
+    if (orderLater && move == list->Next && best < beta) OrderBitMoves(move);
   }
   HashTable->Store(HashLo, HashHi, EmptyCount, callAlpha, callBeta, best, bestMove, Infinity, true);
   return best;

@@ -736,6 +736,67 @@ TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
   EXPECT_GT(lost, 5);
 }
 
+// Every root move in turn planted as the hash move (an endgame entry that orders but cannot cut):
+// a good one cuts at once, a bad one makes the node order and search the others after it. The
+// score and the window answers stay those of brute force (up to 11 empties) or of the generic
+// engine solving from an empty table, in the bitboard tiers (9-13 empties) and the board-image
+// nodes (two positions of 14).
+TEST_F(EightByEight, PlantedHashMovesChangeNoScore) {
+  auto engine = MakeEngine(14, "Pellin");
+  TDiscCountEngine generic(14, TBoardKind::Board8x8);
+  TDiscCountEngine truthEngine(16, TBoardKind::Board8x8);
+  std::mt19937 random(29);
+  int cutAtOnce = 0, searchedOn = 0;
+  for (const int empties : {9, 10, 11, 12, 13, 14, 14}) {
+    const TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), empties, random);
+    Load(truthEngine, board);
+    int32_t margin;
+    const int truth =
+        empties <= 11 ? board.Solve() : truthEngine.EndSearchPV(-64, 64, false, margin);
+    Load(*engine, board);
+    TMoveList list;
+    engine->GenerateMovesHashed(list);
+    for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
+      for (TOthelloEngine* solver :
+           {static_cast<TOthelloEngine*>(engine.get()), static_cast<TOthelloEngine*>(&generic)}) {
+        Load(*solver, board);
+        for (const auto& [alpha, beta] :
+             {std::pair{-64, 64}, {truth - 1, truth}, {truth, truth + 1}, {truth - 3, truth + 2}}) {
+          solver->HashTable->Clear();
+          // Selectivity short of exact: the entry's move is taken, its bounds are not.
+          solver->HashTable->Store(solver->HashLo, solver->HashHi, solver->EmptyCount, -64, 64, 0,
+                                   move->Square, 1000, true);
+          const int64_t before = solver->NodeCount;
+          const int32_t result = beta - alpha == 1
+                                     ? solver->EndSearchZW(alpha, beta, false, margin)
+                                     : solver->EndSearchPV(alpha, beta, false, margin);
+          ExpectWindowResult(result, alpha, beta, truth);
+          EXPECT_GT(solver->NodeCount, before);
+        }
+      }
+      if (HasFailure()) {
+        ADD_FAILURE() << board.ToText() << " hash move " << move->Square;
+        return;
+      }
+    }
+    // Both kinds of planted move occurred at this root: one reaching the score, one short of it.
+    int reaching = 0, losing = 0;
+    for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
+      Load(truthEngine, board);
+      MoveRecord record;
+      truthEngine.ProbeMoveHashed(move->Square, record);
+      truthEngine.MakeMove(record);
+      truthEngine.SwapSides();
+      const int value = -truthEngine.EndSearchPV(-64, 64, false, margin);
+      (value == truth ? reaching : losing) += 1;
+    }
+    cutAtOnce += reaching > 0;
+    searchedOn += losing > 0;
+  }
+  EXPECT_GE(cutAtOnce, 7);
+  EXPECT_GE(searchedOn, 6);
+}
+
 TEST_F(EightByEight, BitboardSolverTakesOverBelowFourteenEmpties) {
   auto engine = MakeEngine();
   TDiscCountEngine generic(16, TBoardKind::Board8x8);
