@@ -279,15 +279,7 @@ TEndgameResult TOthelloEngine::EndRootSearch(int32_t alpha, int32_t beta, MoveRe
   const int hashMove = entry ? entry->BestMove : 0;
   OrderForEndgame(rootList, DiscsToScore(beta));
   if (hashMove) MoveToFront(rootList, hashMove);
-  // A helper thread starts on another root move than its owner: the two prove different subtrees
-  // first and find each other's results in the table.
-  if (HelperIndex > 0) {
-    int moves = 0;
-    for (const MoveRecord* move = rootList[0].Next; move; move = move->Next) ++moves;
-    const MoveRecord* chosen = rootList[0].Next;
-    for (int skip = moves > 0 ? HelperIndex % moves : 0; skip > 0; --skip) chosen = chosen->Next;
-    if (chosen) MoveToFront(rootList, chosen->Square);
-  }
+  StartHelperElsewhere(rootList);
 
   int index = 0;
   for (MoveRecord* move = rootList[0].Next; move && alpha < beta && !StopRequested;

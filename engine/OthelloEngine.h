@@ -302,6 +302,10 @@ class TOthelloEngine {
   // non-negative moveTime ends it after the first depth that reaches it.
   int32_t DeepenIteratively(MoveRecord* rootList, int lastDepth, int64_t start, int64_t moveTime,
                             int32_t& depthReached);
+  // A helper thread starts on another root move than its owner (the k-th helper on the k-th
+  // move): the threads prove different subtrees first and find each other's results in the
+  // table. Nothing for an engine searching for itself.
+  void StartHelperElsewhere(MoveRecord* rootList) const;
   // The answer of a driver: the first root move that the book has not excluded.
   int FirstRootMove(const MoveRecord* rootList) const;
 

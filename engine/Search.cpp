@@ -299,6 +299,7 @@ int32_t TOthelloEngine::RootSearch(int32_t alpha, int32_t beta, int32_t previous
 
   const bool useMpc = Evaluation->UseMpc;
   const int32_t callAlpha = alpha, callBeta = beta;
+  StartHelperElsewhere(rootList);
   int32_t best = -Infinity, bestMargin = Infinity;
   int bestSquare = 0, index = 0;
   for (MoveRecord* move = rootList[0].Next; move && alpha < beta && !StopRequested;
@@ -345,6 +346,15 @@ int32_t TOthelloEngine::RootSearch(int32_t alpha, int32_t beta, int32_t previous
   return best;
 }
 
+void TOthelloEngine::StartHelperElsewhere(MoveRecord* rootList) const {
+  if (HelperIndex == 0) return;
+  int moves = 0;
+  for (const MoveRecord* move = rootList[0].Next; move; move = move->Next) ++moves;
+  const MoveRecord* chosen = rootList[0].Next;
+  for (int skip = moves > 0 ? HelperIndex % moves : 0; skip > 0; --skip) chosen = chosen->Next;
+  if (chosen) MoveToFront(rootList, chosen->Square);
+}
+
 int TOthelloEngine::FirstRootMove(const MoveRecord* rootList) const {
   for (const MoveRecord* move = rootList[0].Next; move; move = move->Next)
     if (!ExcludedMoves[move->Square]) return move->Square;
@@ -353,13 +363,13 @@ int TOthelloEngine::FirstRootMove(const MoveRecord* rootList) const {
 
 int32_t TOthelloEngine::DeepenIteratively(MoveRecord* rootList, int lastDepth, int64_t start,
                                           int64_t moveTime, int32_t& depthReached) {
-  const TParallelScope helpers(*this, [lastDepth](TOthelloEngine& helper, int index) {
+  // Helpers deepen to the same depth, each starting its root moves elsewhere (a helper a ply
+  // ahead measured slower on the midgame bench: 1.09 against 1.16 times one thread's speed).
+  const TParallelScope helpers(*this, [lastDepth](TOthelloEngine& helper, int) {
     TMoveList list;
     helper.GenerateMovesHashed(list);
     int32_t reached = 0;
-    // Every other helper runs a ply ahead, so that the threads do not walk the tree in step and
-    // the owner finds the next depth's moves in the table.
-    helper.DeepenIteratively(list, lastDepth + index % 2, TickCount(), -1, reached);
+    helper.DeepenIteratively(list, lastDepth, TickCount(), -1, reached);
   });
   int32_t last = 0, previous = -Infinity;
   for (int depth = 0; depth <= lastDepth; ++depth) {
