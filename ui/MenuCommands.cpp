@@ -406,7 +406,8 @@ void TMainForm::CreateMenus() {
   const int cores = std::min(DefaultSearchThreads(), 64);
   for (int count = 1; count <= cores; ++count) {
     const std::string caption = std::to_string(count) + (count == 1 ? " thread" : " threads");
-    const std::string component = "N" + std::to_string(count) + (count == 1 ? "thread1" : "threads1");
+    const std::string component =
+        "N" + std::to_string(count) + (count == 1 ? "thread1" : "threads1");
     QAction* item = NewItem(threads, caption.c_str(), component.c_str(), nullptr, threadGroup);
     item->setData(count);
     Connect(item, [this, item, count] {

@@ -32,7 +32,8 @@ line=$("$cli" search --data "$work" --depth 4 --exact 20 "$pass38" | tail -n 1)
   fail "exact search through a pass: $line"
 # At a midgame depth the answer is the opponent's search negated (one thread: the same search
 # twice).
-theirs=$("$cli" search --threads 1 --data "$work" --depth 4 --exact 0 "O${pass38:1}" | cut -d' ' -f2)
+theirs=$("$cli" search --threads 1 --data "$work" --depth 4 --exact 0 "O${pass38:1}" |
+  cut -d' ' -f2)
 line=$("$cli" search --threads 1 --data "$work" --depth 4 --exact 0 "$pass38" | tail -n 1)
 [ "$(echo "$line" | cut -d' ' -f2)" = "$(awk -v v="$theirs" 'BEGIN { printf "%.3f", -v }')" ] &&
   [ "$theirs" != "0.000" ] || fail "search through a pass: $line, the opponent's $theirs"
@@ -66,7 +67,8 @@ expect_usage_error "full board" solve --data "$work" "X$(printf 'X%.0s' {1..64})
 expect_usage_error "bad board" solve --board 9 --data "$work" "$ffo40"
 expect_usage_error "search without depth" search --data "$work" "$ffo40"
 expect_usage_error "no thread" solve --threads 0 --data "$work" "$ffo40"
-expect_usage_error "too many threads" search --threads 257 --depth 4 --exact 0 --data "$work" "$ffo40"
+expect_usage_error "too many threads" \
+  search --threads 257 --depth 4 --exact 0 --data "$work" "$ffo40"
 expect_usage_error "threads of the signature bench" bench --threads 2 --data "$work"
 expect_usage_error "no disc" solve --data "$work" "X$(printf -- '-%.0s' {1..64})"
 echo "solve: all checks passed"

@@ -248,7 +248,8 @@ int BenchEndgame(const TArguments& arguments) {
   std::printf("total: %zu positions, %d wrong, %lld ms, %lld nodes", lines.size(), wrong,
               static_cast<long long>(totals.Milliseconds), static_cast<long long>(totals.Nodes));
   // With helpers, the nodes the owner searched itself show what the helpers saved it.
-  if (engine->Threads) std::printf(", %lld of them by helper threads", static_cast<long long>(helpers));
+  if (engine->Threads)
+    std::printf(", %lld of them by helper threads", static_cast<long long>(helpers));
   std::printf("\n");
   return wrong == 0 ? 0 : 1;
 }

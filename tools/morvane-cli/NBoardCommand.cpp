@@ -102,12 +102,14 @@ void ReadInput(TNBoardSession& session, TLineQueue& queue, const std::atomic<boo
 int RunNBoard(const TArguments& arguments) {
   arguments.Allow({"data", "eval", "hash", "book", "threads"});
   if (!arguments.Positional().empty())
-    throw TUsageError("usage: nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE] [--threads N]");
+    throw TUsageError(
+        "usage: nboard [--data DIR] [--eval NAME] [--hash BITS] [--book FILE] [--threads N]");
   TNBoardOptions options;
   options.DataFolder = arguments.OptionOr("data", "");
   options.HashBits = static_cast<double>(arguments.IntOption("hash", 22, 10, 28));
   options.Evaluation = arguments.OptionOr("eval", "");
-  options.Threads = static_cast<int>(arguments.IntOption("threads", DefaultSearchThreads(), 1, 256));
+  options.Threads =
+      static_cast<int>(arguments.IntOption("threads", DefaultSearchThreads(), 1, 256));
   if (!options.Evaluation.empty() && !FindEvaluation(options.Evaluation))
     throw TUsageError("unknown evaluation \"" + options.Evaluation +
                       "\"; known: " + EvaluationNameList());
