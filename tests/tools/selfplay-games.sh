@@ -61,6 +61,25 @@ for eval in Bot10x10 Bot8x8Oct; do
   grep -q "4 games" "$dir/match.out" || fail "no match summary for $eval"
   [ "$(wc -l < "$dir/$eval-match.txt")" -eq 4 ] || fail "not four match results"
 done
+# The 8 x 8 set-ups: games, a correction with searches, measured on an archive's held-out games.
+"$cli" make-coe --eval Pellin --out "$dir/pellin" --random 5 > /dev/null || fail "make-coe Pellin"
+"$cli" selfplay-games --eval Pellin --data "$dir/pellin" --games 30 --level 1/8 --seed 4 \
+  --out "$dir/pellin.bin" > /dev/null || fail "selfplay-games Pellin"
+mkdir -p "$dir/archive"
+echo "f5d6c3d3c4f4f6f3e6e7d7c6b6 0 2016 32 32 24" > "$dir/archive/games.txt"
+"$cli" fit-selfplay --eval Pellin --out "$dir/pellinfit" --iterations 3 --prior "$dir/pellin" \
+  --relabel-level 1/6 --compare "$dir/pellin" --archives "$dir/archive" \
+  --checkpoint "$dir/pellin.fit" "$dir/pellin.bin" > "$dir/pellinfit.out" || fail "fit-selfplay Pellin"
+grep -q "30 games (0 rejected)" "$dir/pellinfit.out" || fail "fit-selfplay did not read 30 Pellin games"
+grep -q "stage 0: [0-9]* positions labelled by searches" "$dir/pellinfit.out" ||
+  fail "the Pellin positions were not relabelled down to stage 0"
+grep -q "held-out error at 24 empties of the archives' games: " "$dir/pellinfit.out" ||
+  fail "no archive error for Pellin"
+[ -f "$dir/pellinfit/Pellin/Pellin.coe" ] || fail "no Pellin .coe written"
+"$cli" fit-selfplay --eval Bot10x10 --out "$dir/x" --archives "$dir/archive" "$dir/Bot10x10.bin" \
+  > /dev/null 2>&1 && fail "an archive measure of a 10-wide fit was taken"
+"$cli" fit-selfplay --eval Pellin --out "$dir/x" "$dir/Bot10x10.bin" > /dev/null 2>&1 &&
+  fail "10 x 10 games fitted to Pellin"
 "$cli" match --eval-a Bot10x10 --data-a "$dir/zero" --level-a 1/6 --eval-b Bot8x8Oct \
   --data-b "$dir/zero" --level-b 1/6 --games 2 > /dev/null 2>&1 && fail "a match across boards"
 "$cli" selfplay-games --eval Bot10x10 --data "$dir/zero" --games 2 --out "$dir/Bot8x8Oct.bin" \

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -8,8 +9,10 @@
 #include "evaluation/EvaluationSetups.h"
 #include "evaluation/EvaluationTestSupport.h"
 #include "support/ReferenceBoard.h"
+#include "training/GameArchive.h"
 #include "training/SelfPlayGames.h"
 #include "training/SelfPlayTraining.h"
+#include "training/TrainingSet.h"
 #include "training/TrainedFiles.h"
 
 namespace morvane::training {
@@ -19,24 +22,35 @@ using reference::TReferenceBoard;
 using testing_support::TTempFolder;
 
 TReferenceBoard ReferenceOf(TBoardKind kind) {
-  TReferenceBoard board =
-      kind == TBoardKind::Octagon ? TReferenceBoard::Octagon() : TReferenceBoard(10);
+  TReferenceBoard board = kind == TBoardKind::Octagon ? TReferenceBoard::Octagon()
+                                                      : TReferenceBoard(BoardSideOf(kind));
   board.SetupStart();
   return board;
 }
 
-// The cells of the 10-wide boards, row stride 12.
-constexpr int Stride = 12;
-constexpr int GridCell(int column, int row) { return row * Stride + column; }
+// The set-up the self-play tools train on each board.
+std::string SetupOf(TBoardKind kind) {
+  return kind == TBoardKind::Octagon      ? "Bot8x8Oct"
+         : kind == TBoardKind::Board10x10 ? "Bot10x10"
+                                          : "Pellin";
+}
 
-reference::TSquare SquareOfCell(int cell) { return {cell % Stride, cell / Stride}; }
+// The engine's cells have a border of one cell: row stride 10 on 8 x 8, 12 on the 10-wide boards.
+constexpr int StrideOf(int side) { return side + 2; }
+constexpr int GridCell(int side, int column, int row) { return row * StrideOf(side) + column; }
+
+reference::TSquare SquareOfCell(TBoardKind kind, int cell) {
+  const int stride = StrideOf(BoardSideOf(kind));
+  return {cell % stride, cell / stride};
+}
+reference::TSquare SquareOfCell(int cell) { return SquareOfCell(TBoardKind::Board10x10, cell); }
 
 // The engine's board image of a reference position.
 void ImageOf(const TReferenceBoard& board, int8_t* image) {
   for (int cell = 0; cell < MaxCells; ++cell) image[cell] = OutsideCell;
-  for (int row = 1; row <= 10; ++row)
-    for (int column = 1; column <= 10; ++column)
-      image[GridCell(column, row)] = static_cast<int8_t>(board.At(column, row));
+  for (int row = 1; row <= board.Side; ++row)
+    for (int column = 1; column <= board.Side; ++column)
+      image[GridCell(board.Side, column, row)] = static_cast<int8_t>(board.At(column, row));
 }
 
 // A whole game of random legal moves, played and scored on the reference board.
@@ -47,7 +61,7 @@ TSelfPlayGame RandomReferenceGame(TBoardKind kind, std::mt19937& rng) {
     if (!board.HasMove()) board.Pass();
     const auto moves = board.Moves();
     const auto square = moves[rng() % moves.size()];
-    game.Moves.push_back(static_cast<uint8_t>(GridCell(square.Column, square.Row)));
+    game.Moves.push_back(static_cast<uint8_t>(GridCell(board.Side, square.Column, square.Row)));
     board.Play(square);
   }
   game.BlackDiff = static_cast<int8_t>(board.ToMove == reference::Black ? board.FinalMargin()
@@ -162,11 +176,9 @@ TEST_P(SelfPlayBoards, TheFitRefusesGamesOfTheOtherBoard) {
     for (int i = 0; i < 3; ++i) writer.Append(RandomReferenceGame(other, rng));
   }
   EXPECT_EQ(GameFileKind(path), other);
-  const char* const names[] = {"Bot10x10", "Bot8x8Oct"};
   for (const TBoardKind setup : {kind, other}) {
-    auto evaluation =
-        CreateEvaluation(names[setup == TBoardKind::Octagon], nullptr, folder.Path, false);
-    const TFeatureLayout layout(*evaluation, setup == TBoardKind::Octagon ? 88 : 100);
+    auto evaluation = CreateEvaluation(SetupOf(setup), nullptr, folder.Path, false);
+    const TFeatureLayout layout(*evaluation, PlayableSquaresOf(setup));
     const auto build = [&] { return BuildSelfPlaySet(layout, {path}, 12, [](const auto&) {}); };
     if (setup == other)
       EXPECT_EQ(build().Games, 3);
@@ -191,7 +203,7 @@ TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
       ASSERT_EQ(CellOf(position.Board->ToMove()), reference.ToMove);
       int squares[MaxMoves];
       ASSERT_EQ(static_cast<size_t>(position.Board->LegalMoves(squares)), reference.Moves().size());
-      reference.Play(SquareOfCell(game.Moves[position.Ply]));
+      reference.Play(SquareOfCell(GetParam(), game.Moves[position.Ply]));
       ++visited;
     });
     EXPECT_FALSE(fault) << *fault;
@@ -209,7 +221,7 @@ TEST_P(SelfPlayBoards, RandomGamesReplayAsOnTheReferenceBoard) {
 // A game the engine plays against itself is legal, its result is that of its final position, and
 // its hand-over value is the exact value of the position where the exact search took over.
 TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
-  const std::string name = GetParam() == TBoardKind::Octagon ? "Bot8x8Oct" : "Bot10x10";
+  const std::string name = SetupOf(GetParam());
   TTempFolder folder("selfplay-engine");
   auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
   std::mt19937 rng(3);
@@ -222,7 +234,7 @@ TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
   level.ExactEmpties = 7;
   for (uint64_t index = 0; index < 3; ++index) {
     const std::vector<int> opening = SelfPlayOpening(GetParam(), 11, index, 2, 20);
-    const TSelfPlayGame game = PlayWideGame(GetParam(), *engine, level, *engine, level, opening);
+    const TSelfPlayGame game = PlaySelfPlayGame(GetParam(), *engine, level, *engine, level, opening);
     EXPECT_EQ(game.OpeningLength, opening.size());
     ASSERT_GE(game.Moves.size(), opening.size());
     for (size_t i = 0; i < opening.size(); ++i) EXPECT_EQ(game.Moves[i], opening[i]);
@@ -238,8 +250,8 @@ TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
         EXPECT_EQ(reference.Solve() * reference.ToMove, game.HandoverBlackScore);
         handoverChecked = true;
       }
-      ASSERT_GT(reference.Flips(SquareOfCell(cell)), 0);
-      reference.Play(SquareOfCell(cell));
+      ASSERT_GT(reference.Flips(SquareOfCell(GetParam(), cell)), 0);
+      reference.Play(SquareOfCell(GetParam(), cell));
     }
     ASSERT_TRUE(reference.GameOver());
     const int blackDiff =
@@ -258,13 +270,15 @@ TEST_P(SelfPlayBoards, APlayedGameIsLegalAndItsRecordedValuesAreRight) {
 // The trainer's features summed with fitted parameters give the engine's own evaluation of the
 // .coe file written from those parameters.
 TEST_P(SelfPlayBoards, FeaturesAgreeWithTheEngineOnTheWrittenCoefficients) {
-  const bool octagon = GetParam() == TBoardKind::Octagon;
-  const std::string name = octagon ? "Bot8x8Oct" : "Bot10x10";
-  const int playable = octagon ? 88 : 100;
+  const TBoardKind kind = GetParam();
+  const std::string name = SetupOf(kind);
+  const int playable = PlayableSquaresOf(kind);
   TTempFolder folder("selfplay-features");
   auto evaluation = CreateEvaluation(name, nullptr, folder.Path, /*loadFiles=*/false);
   const TFeatureLayout layout(*evaluation, playable);
-  EXPECT_EQ(layout.InstanceCount(), octagon ? 78 : 58);
+  EXPECT_EQ(layout.InstanceCount(), kind == TBoardKind::Octagon      ? 78
+                                    : kind == TBoardKind::Board10x10 ? 58
+                                                                     : 42);
 
   std::mt19937 rng(23);
   // Away from zero, where the 10 x 10 loader would treat an entry as untrained and blend it.
@@ -277,7 +291,8 @@ TEST_P(SelfPlayBoards, FeaturesAgreeWithTheEngineOnTheWrittenCoefficients) {
   auto engine = CreateEngineFor(name, 12, nullptr, folder.Path);
 
   // The 10 x 10 set-up blends its first two stages on loading; later stages are read as written.
-  const int firstEmpties = octagon ? 2 : 1, lastEmpties = octagon ? 84 : 55;
+  const int firstEmpties = kind == TBoardKind::Octagon ? 2 : 1;
+  const int lastEmpties = kind == TBoardKind::Octagon ? 84 : kind == TBoardKind::Board10x10 ? 55 : 59;
   TFitRows rows;
   std::vector<TReferenceBoard> boards;
   std::vector<uint16_t> classes(layout.InstanceCount());
@@ -511,7 +526,8 @@ TEST(SelfPlayFit, ACheckpointIsNotResumedOnceALabelChanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, SelfPlayBoards,
-                         ::testing::Values(TBoardKind::Board10x10, TBoardKind::Octagon));
+                         ::testing::Values(TBoardKind::Board8x8, TBoardKind::Board10x10,
+                                           TBoardKind::Octagon));
 
 // Labels of a game by hand: the opening is skipped, positions before the hand-over take its value,
 // later ones the result, each for the side to move.
@@ -557,4 +573,52 @@ TEST(SelfPlayLabels, ATinyGameSetIsLabelledByTheNearestExactValueLater) {
 }
 
 }  // namespace
+
+// The self-play fits of the 8 x 8 set-ups are measured on the tournament archives' held-out
+// games: exactly their positions at 24 empties with a theoretical score, as each side sees it.
+TEST(SelfPlayFit, ArchivePositionsAreTheHeldOutOnesWithATheoreticalScore) {
+  TTempFolder folder("selfplay-archive");
+  std::mt19937 rng(61);
+  std::ofstream archive(folder.Path / "games.txt");
+  archive << "# moves diff year black_discs black_theoretical empties\n";
+  std::vector<std::pair<std::string, int>> expected;  // board text, exact value for the mover
+  for (int number = 0; number < 60; ++number) {
+    const TSelfPlayGame game = RandomReferenceGame(TBoardKind::Board8x8, rng);
+    std::string moves;
+    for (const uint8_t cell : game.Moves) {
+      const reference::TSquare square = SquareOfCell(TBoardKind::Board8x8, cell);
+      moves += static_cast<char>('a' + square.Column - 1);
+      moves += static_cast<char>('0' + square.Row);
+    }
+    const int theoretical = 20 + number % 25;  // black's discs; need not be the game's own
+    archive << moves << ' ' << static_cast<int>(game.BlackDiff) << " 2016 32 " << theoretical
+            << " 24\n";
+    if (!IsHeldOut(TextHash(moves))) continue;
+    TReferenceBoard reference = ReferenceOf(TBoardKind::Board8x8);
+    for (const uint8_t cell : game.Moves) {
+      if (!reference.HasMove()) reference.Pass();
+      if (reference.Count(reference::Empty) == 24) {
+        expected.emplace_back(reference.ToText(), (2 * theoretical - 64) * reference.ToMove);
+        break;
+      }
+      reference.Play(SquareOfCell(TBoardKind::Board8x8, cell));
+    }
+  }
+  archive.close();
+  ASSERT_GE(expected.size(), 2u) << "too few held-out games to mean anything";
+
+  std::vector<std::pair<std::string, int>> found;
+  for (const THeldOutPosition& position : HeldOutArchivePositions(folder.Path, 24)) {
+    TReferenceBoard board(8);
+    board.ToMove = position.Side;
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column)
+        board.Set(column, row, position.Board[GridCell(8, column, row)]);
+    found.emplace_back(board.ToText(), position.Exact);
+  }
+  std::sort(expected.begin(), expected.end());
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, expected);
+}
+
 }  // namespace morvane::training

@@ -20,16 +20,19 @@ namespace morvane::cli {
 namespace {
 
 const char* const FitSelfPlayUsage =
-    "usage: fit-selfplay --eval Bot10x10|Bot8x8Oct --out DATA_DIR [--iterations N] [--lambda L]\n"
+    "usage: fit-selfplay --eval NAME --out DATA_DIR [--iterations N] [--lambda L]\n"
     "             [--blend W] [--measure-empties E] [--compare DIR,DIR...] [--checkpoint FILE]\n"
-    "             [--prior DATA_DIR] [--relabel-level D/E] [--relabel-weight W] GAME_FILE...";
+    "             [--prior DATA_DIR] [--relabel-level D/E] [--relabel-weight W]\n"
+    "             [--archives DIR] GAME_FILE...";
+
+constexpr int ArchiveMeasureEmpties = 24;
 
 }  // namespace
 
 int RunFitSelfPlay(const TArguments& arguments) {
   arguments.Allow({"eval", "out", "iterations", "lambda", "blend", "measure-empties", "compare",
-                   "checkpoint", "prior", "relabel-level", "relabel-weight"});
-  const TWideSetup setup = WideSetup(arguments, FitSelfPlayUsage);
+                   "checkpoint", "prior", "relabel-level", "relabel-weight", "archives"});
+  const TSelfPlaySetup setup = SelfPlaySetup(arguments, FitSelfPlayUsage);
   const auto out = arguments.Option("out");
   if (!out || arguments.Positional().empty()) throw TUsageError(FitSelfPlayUsage);
   const int measureEmpties = static_cast<int>(arguments.IntOption("measure-empties", 12, 1, 30));
@@ -46,10 +49,14 @@ int RunFitSelfPlay(const TArguments& arguments) {
   const TFixedSearchInfo relabelLevel =
       relabel ? LevelOption(relabelText, "--relabel-level") : TFixedSearchInfo{};
   const double relabelWeight = DoubleOption(arguments, "relabel-weight", 1.0, 0.0, 1.0);
+  // The 8 x 8 fits are also measured where the archive fits are: the tournament games' held-out
+  // positions at 24 empties.
+  const std::string archives = arguments.OptionOr("archives", "");
+  if (!archives.empty() && setup.Kind != TBoardKind::Board8x8)
+    throw TUsageError("--archives measures 8 x 8 set-ups only");
 
   auto evaluation = CreateEvaluation(setup.Name, nullptr, *out, /*loadFiles=*/false);
-  const training::TFeatureLayout layout(*evaluation,
-                                        setup.Kind == TBoardKind::Octagon ? 88 : 100);
+  const training::TFeatureLayout layout(*evaluation, PlayableSquaresOf(setup.Kind));
   std::vector<std::filesystem::path> files(arguments.Positional().begin(),
                                            arguments.Positional().end());
   CheckGameFiles(setup, files);
@@ -134,6 +141,17 @@ int RunFitSelfPlay(const TArguments& arguments) {
   for (const auto& [folder, other] : compared)
     PrintLine(Format("the same with %s: %.3f discs", folder.c_str(),
                      training::StaticError(*other, set.ExactAt)));
+  if (!archives.empty()) {
+    const std::vector<training::THeldOutPosition> tournament = ReadingInput(
+        [&] { return training::HeldOutArchivePositions(archives, ArchiveMeasureEmpties); });
+    PrintLine(Format("held-out error at %d empties of the archives' games: %.3f discs (%zu "
+                     "positions)",
+                     ArchiveMeasureEmpties, training::StaticError(*engine, tournament),
+                     tournament.size()));
+    for (const auto& [folder, other] : compared)
+      PrintLine(Format("the same with %s: %.3f discs", folder.c_str(),
+                       training::StaticError(*other, tournament)));
+  }
   return 0;
 }
 

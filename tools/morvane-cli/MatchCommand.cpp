@@ -83,10 +83,10 @@ int RunMatch(const TArguments& arguments) {
     training::TMatchGame played;
     if (wideA) {
       const std::vector<int> opening =
-          training::RandomWideOpening(kindA, seed + game / 2, randomMoves);
+          training::RandomOpening(kindA, seed + game / 2, randomMoves);
       const training::TSelfPlayGame wide =
-          aBlack ? training::PlayWideGame(kindA, *engineA, a, *engineB, b, opening)
-                 : training::PlayWideGame(kindA, *engineB, b, *engineA, a, opening);
+          aBlack ? training::PlaySelfPlayGame(kindA, *engineA, a, *engineB, b, opening)
+                 : training::PlaySelfPlayGame(kindA, *engineB, b, *engineA, a, opening);
       played.BlackDiff = wide.BlackDiff;
     } else {
       const std::vector<int> opening = training::RandomOpening(seed + game / 2, randomMoves);

@@ -1,6 +1,8 @@
 #include "SelfPlayCommon.h"
 
 #include "Failures.h"
+#include "engine/Catalogue.h"
+#include "evaluation/EvaluationSetups.h"
 #include "training/SelfPlayGames.h"
 
 namespace morvane::cli {
@@ -15,13 +17,22 @@ bool WideKindOf(const std::string& name, TBoardKind& kind) {
   return true;
 }
 
-TWideSetup WideSetup(const TArguments& arguments, const char* usage) {
+TSelfPlaySetup WideSetup(const TArguments& arguments, const char* usage) {
   const auto name = arguments.Option("eval");
   if (!name) throw TUsageError(usage);
-  TWideSetup setup{*name, TBoardKind::Board10x10};
+  TSelfPlaySetup setup{*name, TBoardKind::Board10x10};
   if (!WideKindOf(*name, setup.Kind))
     throw TUsageError("--eval must be Bot10x10 or Bot8x8Oct, not \"" + *name + "\"");
   return setup;
+}
+
+TSelfPlaySetup SelfPlaySetup(const TArguments& arguments, const char* usage) {
+  const auto name = arguments.Option("eval");
+  if (!name) throw TUsageError(usage);
+  TSelfPlaySetup setup{*name, TBoardKind::Board8x8};
+  if (WideKindOf(*name, setup.Kind)) return setup;
+  if (FindEvaluation(*name) && EvaluationBoardSide(*name) == 8) return setup;
+  throw TUsageError("unknown evaluation \"" + *name + "\"; known are " + EvaluationNameList());
 }
 
 TFixedSearchInfo LevelOption(const std::string& text, const std::string& option) {
@@ -42,7 +53,7 @@ const char* BoardName(TBoardKind kind) {
 
 }  // namespace
 
-void CheckGameFiles(const TWideSetup& setup, const std::vector<std::filesystem::path>& files) {
+void CheckGameFiles(const TSelfPlaySetup& setup, const std::vector<std::filesystem::path>& files) {
   for (const auto& path : files) {
     const TBoardKind kind = ReadingInput([&] { return training::GameFileKind(path); });
     if (kind != setup.Kind)

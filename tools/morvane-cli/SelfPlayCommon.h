@@ -1,4 +1,4 @@
-// Helpers of the self-play commands of the 10-wide boards (selfplay-games, fit-selfplay, match).
+// Helpers of the self-play commands (selfplay-games, fit-selfplay, match).
 #pragma once
 
 #include <filesystem>
@@ -11,13 +11,16 @@
 
 namespace morvane::cli {
 
-struct TWideSetup {
+struct TSelfPlaySetup {
   std::string Name;
   TBoardKind Kind;
 };
 
 // --eval NAME, which must be "Bot10x10" or "Bot8x8Oct".
-TWideSetup WideSetup(const TArguments& arguments, const char* usage);
+TSelfPlaySetup WideSetup(const TArguments& arguments, const char* usage);
+
+// --eval NAME of any set-up the self-play tools train: the 10-wide ones and the 8 x 8 ones.
+TSelfPlaySetup SelfPlaySetup(const TArguments& arguments, const char* usage);
 
 // The board of a set-up name; false for the 8 x 8 ones.
 bool WideKindOf(const std::string& name, TBoardKind& kind);
@@ -27,6 +30,6 @@ TFixedSearchInfo LevelOption(const std::string& text, const std::string& option)
 
 // Every game file must exist, be one and hold games of the set-up's board: a data error
 // otherwise, before any work is done.
-void CheckGameFiles(const TWideSetup& setup, const std::vector<std::filesystem::path>& files);
+void CheckGameFiles(const TSelfPlaySetup& setup, const std::vector<std::filesystem::path>& files);
 
 }  // namespace morvane::cli

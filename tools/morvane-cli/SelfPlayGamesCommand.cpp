@@ -24,7 +24,7 @@ int RunSelfPlayGames(const TArguments& arguments) {
   arguments.Allow(
       {"eval", "data", "games", "out", "seed", "level", "min-random", "max-random", "hash"});
   if (!arguments.Positional().empty()) throw TUsageError(SelfPlayGamesUsage);
-  const TWideSetup setup = WideSetup(arguments, SelfPlayGamesUsage);
+  const TSelfPlaySetup setup = SelfPlaySetup(arguments, SelfPlayGamesUsage);
   const auto out = arguments.Option("out");
   const auto data = arguments.Option("data");
   if (!out || !data) throw TUsageError(SelfPlayGamesUsage);
@@ -50,7 +50,7 @@ int RunSelfPlayGames(const TArguments& arguments) {
     const std::vector<int> opening =
         training::SelfPlayOpening(setup.Kind, seed, index, minRandom, maxRandom);
     const training::TSelfPlayGame game =
-        training::PlayWideGame(setup.Kind, *engine, level, *engine, level, opening);
+        training::PlaySelfPlayGame(setup.Kind, *engine, level, *engine, level, opening);
     writer.Append(game);
     moves += static_cast<int64_t>(game.Moves.size());
     const size_t done = index + 1 - first;

@@ -21,13 +21,13 @@ namespace {
 const char* const TrainUsage =
     "usage: train --eval NAME --archives DIR --out DATA_DIR [--labels results|exact]\n"
     "             [--label-cache DIR] [--iterations N] [--lambda L] [--blend W]\n"
-    "             [--max-games N] [--share PERCENT] [--checkpoint FILE]";
+    "             [--max-games N] [--share PERCENT] [--exact-only EMPTIES] [--checkpoint FILE]";
 
 }  // namespace
 
 int RunTrain(const TArguments& arguments) {
   arguments.Allow({"eval", "archives", "out", "labels", "label-cache", "iterations", "lambda",
-                   "blend", "max-games", "share", "checkpoint"});
+                   "blend", "max-games", "share", "exact-only", "checkpoint"});
   if (!arguments.Positional().empty()) throw TUsageError(TrainUsage);
   const std::string name = EightByEightName(arguments, TrainUsage);
   const auto archives = arguments.Option("archives");
@@ -51,6 +51,9 @@ int RunTrain(const TArguments& arguments) {
   }
   setOptions.MaxGames = arguments.IntOption("max-games", 0, 0, 100'000'000);
   const int share = static_cast<int>(arguments.IntOption("share", 100, 1, 100));
+  // Late positions whose label is only a value reached later in their game (after the players'
+  // moves) may be left out, so that those stages learn from exact values alone.
+  const int exactOnly = static_cast<int>(arguments.IntOption("exact-only", 0, 0, 60));
 
   training::TFitOptions fitOptions;
   fitOptions.Iterations = static_cast<int>(arguments.IntOption("iterations", 120, 1, 100000));
@@ -63,7 +66,9 @@ int RunTrain(const TArguments& arguments) {
   const std::filesystem::path target = evaluation->FilePath(".coe");
   fitOptions.Checkpoint = arguments.OptionOr(
       "checkpoint",
-      (WorkFolder() / (name + "-" + labels + "-" + std::to_string(share) + ".fit")).string());
+      (WorkFolder() / (name + "-" + labels + "-" + std::to_string(share) +
+                       (exactOnly > 0 ? "-exact" + std::to_string(exactOnly) : "") + ".fit"))
+          .string());
   RequireFileOrNothing(fitOptions.Checkpoint, "--checkpoint");
 
   const auto began = std::chrono::steady_clock::now();
@@ -81,6 +86,12 @@ int RunTrain(const TArguments& arguments) {
       if (position.Flags & training::HeldOut) return false;
       const uint64_t key = (position.Own * 0x9E3779B97F4A7C15ull) ^ position.Opp;
       return static_cast<int>((key >> 40) % 100) >= share;
+    });
+  }
+  if (exactOnly > 0) {
+    std::erase_if(positions, [&](const training::TLabelledPosition& position) {
+      return !(position.Flags & training::HeldOut) && position.Empties <= exactOnly &&
+             !(position.Flags & training::ExactLabel);
     });
   }
   // Grouping the positions by stage keeps each pass over them inside one stage's tables.
@@ -117,6 +128,8 @@ int RunTrain(const TArguments& arguments) {
              "%.2f",
              errors.At24Exact, static_cast<long long>(errors.At24Count), errors.ExactAll,
              static_cast<long long>(errors.ExactCount), errors.Label));
+  PrintLine(Format("training positions at 24 empties against exact scores: %.2f discs (%lld)",
+                   errors.TrainingAt24Exact, static_cast<long long>(errors.TrainingAt24Count)));
 
   const std::vector<float> bias = layout.Expand(parameters, *evaluation);
   // The tail holds Bias for 4 discs up to a full board.

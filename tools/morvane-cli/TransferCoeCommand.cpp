@@ -13,7 +13,7 @@ int RunTransferCoe(const TArguments& arguments) {
   const char* const usage =
       "usage: transfer-coe --eval Bot10x10|Bot8x8Oct --from DATA_DIR --out DIR";
   arguments.Allow({"eval", "from", "out"});
-  const TWideSetup setup = WideSetup(arguments, usage);
+  const TSelfPlaySetup setup = WideSetup(arguments, usage);
   const auto from = arguments.Option("from");
   const auto out = arguments.Option("out");
   if (!from || !out || !arguments.Positional().empty()) throw TUsageError(usage);

@@ -6,8 +6,7 @@
 
 namespace morvane::training {
 
-void LoadPosition(TOthelloPatternEngine& engine, uint64_t own, uint64_t opp, int side) {
-  int8_t board[MaxCells];
+void FillBoard(uint64_t own, uint64_t opp, int side, int8_t* board) {
   for (int cell = 0; cell < MaxCells; ++cell) board[cell] = OutsideCell;
   for (int bit = 0; bit < 64; ++bit) {
     const uint64_t mask = uint64_t{1} << bit;
@@ -15,6 +14,11 @@ void LoadPosition(TOthelloPatternEngine& engine, uint64_t own, uint64_t opp, int
                                  : (opp & mask) ? static_cast<int8_t>(-side)
                                                 : EmptyCell;
   }
+}
+
+void LoadPosition(TOthelloPatternEngine& engine, uint64_t own, uint64_t opp, int side) {
+  int8_t board[MaxCells];
+  FillBoard(own, opp, side, board);
   engine.SetPosition(board, side);
 }
 

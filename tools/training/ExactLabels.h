@@ -13,6 +13,9 @@
 
 namespace morvane::training {
 
+// The bordered board of a position given as the side to move's and the opponent's bitboards.
+void FillBoard(uint64_t own, uint64_t opp, int side, int8_t* board);
+
 // Loads a position given as the side to move's and the opponent's bitboards.
 void LoadPosition(TOthelloPatternEngine& engine, uint64_t own, uint64_t opp, int side);
 

@@ -282,7 +282,13 @@ THeldOutErrors MeasureHeldOut(const TPatternFit& fit, const std::vector<double>&
   std::vector<int64_t> resultCount(stageCount, 0);
   for (size_t i = 0; i < positions.size(); ++i) {
     const TLabelledPosition& position = positions[i];
-    if ((position.Flags & HeldOut) == 0) continue;
+    if ((position.Flags & HeldOut) == 0) {
+      if (position.Empties == 24 && position.Exact != NoExact) {
+        errors.TrainingAt24Exact += std::abs(fit.Predict(parameters, i) - position.Exact);
+        ++errors.TrainingAt24Count;
+      }
+      continue;
+    }
     const double value = fit.Predict(parameters, i);
     const int stage = layout.StageOf(64 - position.Empties);
     errors.ByStageLabel[stage] += std::abs(value - position.Label);
@@ -308,6 +314,8 @@ THeldOutErrors MeasureHeldOut(const TPatternFit& fit, const std::vector<double>&
       errors.ByStageLabel[stage] /= static_cast<double>(errors.ByStageCount[stage]);
   }
   if (errors.At24Count) errors.At24Exact /= static_cast<double>(errors.At24Count);
+  if (errors.TrainingAt24Count)
+    errors.TrainingAt24Exact /= static_cast<double>(errors.TrainingAt24Count);
   if (errors.ExactCount) errors.ExactAll /= static_cast<double>(errors.ExactCount);
   if (errors.LabelCount) errors.Label /= static_cast<double>(errors.LabelCount);
   return errors;

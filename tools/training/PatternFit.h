@@ -93,6 +93,10 @@ struct THeldOutErrors {
   std::vector<int64_t> ByStageCount;
   double At24Exact = 0;  // against exact values at 24 empties
   int64_t At24Count = 0;
+  // The same on the training games' positions: far below the held-out figure means the tables
+  // learn the games by heart, close to it means they have no room for more.
+  double TrainingAt24Exact = 0;
+  int64_t TrainingAt24Count = 0;
   double ExactAll = 0;  // against every exact value known
   int64_t ExactCount = 0;
   double Label = 0;  // against the label, all stages

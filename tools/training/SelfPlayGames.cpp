@@ -19,7 +19,7 @@ uint8_t CheckOf(const uint8_t* bytes, size_t count) {
   return static_cast<uint8_t>(sum * 167u + 13u);
 }
 
-bool ValidKind(int kind) { return kind == 10 || kind == 88; }
+bool ValidKind(int kind) { return kind == 8 || kind == 10 || kind == 88; }
 
 }  // namespace
 
@@ -139,7 +139,7 @@ std::optional<std::string> ReplayGame(TBoardKind kind, const TSelfPlayGame& game
   return std::nullopt;
 }
 
-std::vector<int> RandomWideOpening(TBoardKind kind, uint32_t seed, int count) {
+std::vector<int> RandomOpening(TBoardKind kind, uint32_t seed, int count) {
   std::mt19937 random(seed);
   TPosition board(kind);
   std::vector<int> moves;
@@ -159,10 +159,10 @@ std::vector<int> SelfPlayOpening(TBoardKind kind, uint32_t seed, uint64_t index,
   std::mt19937 random(sequence);
   const int length =
       minRandom + static_cast<int>(random() % static_cast<uint32_t>(maxRandom - minRandom + 1));
-  return RandomWideOpening(kind, random(), length);
+  return RandomOpening(kind, random(), length);
 }
 
-TSelfPlayGame PlayWideGame(TBoardKind kind, TOthelloPatternEngine& black,
+TSelfPlayGame PlaySelfPlayGame(TBoardKind kind, TOthelloPatternEngine& black,
                            const TFixedSearchInfo& blackLevel, TOthelloPatternEngine& white,
                            const TFixedSearchInfo& whiteLevel, const std::vector<int>& opening) {
   TSelfPlayGame game;

@@ -75,12 +75,12 @@ std::optional<std::string> ReplayGame(TBoardKind kind, const TSelfPlayGame& game
                                       const std::function<void(const TReplayedPosition&)>& visit);
 
 // `count` random legal moves from the start, drawn from `random`.
-std::vector<int> RandomWideOpening(TBoardKind kind, uint32_t seed, int count);
+std::vector<int> RandomOpening(TBoardKind kind, uint32_t seed, int count);
 
 // Plays the opening, then lets `black` and `white` search at their levels to the end. The first
 // search that solves exactly (at most ExactEmpties empties) gives the hand-over value. Throws
 // std::runtime_error when an engine answers with an illegal move.
-TSelfPlayGame PlayWideGame(TBoardKind kind, TOthelloPatternEngine& black,
+TSelfPlayGame PlaySelfPlayGame(TBoardKind kind, TOthelloPatternEngine& black,
                            const TFixedSearchInfo& blackLevel, TOthelloPatternEngine& white,
                            const TFixedSearchInfo& whiteLevel, const std::vector<int>& opening);
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "training/ExactLabels.h"
 #include "training/GameArchive.h"
 #include "training/TrainingSet.h"
 
@@ -111,6 +112,25 @@ void AddPrior(const TEvaluation& prior, TEvaluation& evaluation, std::vector<flo
     }
   for (size_t discs = 4; discs < bias.size() && discs < 151; ++discs)
     bias[discs] += static_cast<float>(prior.Bias[discs] / 1e6);
+}
+
+std::vector<THeldOutPosition> HeldOutArchivePositions(const std::filesystem::path& folder,
+                                                      int empties) {
+  TTrainingSetOptions options;
+  options.Kind = TLabelKind::Exact;
+  options.MinEmpties = empties;
+  std::vector<THeldOutPosition> held;
+  for (const TLabelledPosition& position :
+       BuildTrainingSet(folder, options, [](const std::string&) {})) {
+    if (!(position.Flags & HeldOut) || position.Empties != empties || position.Exact == NoExact)
+      continue;
+    THeldOutPosition out;
+    FillBoard(position.Own, position.Opp, position.Side, out.Board);
+    out.Side = position.Side;
+    out.Exact = position.Exact;
+    held.push_back(out);
+  }
+  return held;
 }
 
 double StaticError(TOthelloPatternEngine& engine, const std::vector<THeldOutPosition>& positions) {

@@ -75,6 +75,12 @@ int64_t RelabelStage(TOthelloPatternEngine& engine, const TFixedSearchInfo& leve
 // evaluation of the same set-up, to those of `evaluation` and `bias`.
 void AddPrior(const TEvaluation& prior, TEvaluation& evaluation, std::vector<float>& bias);
 
+// The held-out positions of the 8 x 8 game archives in `folder` with `empties` empty squares
+// whose exact value the archive gives (the theoretical score), the same positions the trainer
+// measures its fits on.
+std::vector<THeldOutPosition> HeldOutArchivePositions(const std::filesystem::path& folder,
+                                                      int empties);
+
 // Mean absolute error in discs of the engine's static evaluation on the positions. The engine
 // must play on the positions' board.
 double StaticError(TOthelloPatternEngine& engine, const std::vector<THeldOutPosition>& positions);
