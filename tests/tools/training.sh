@@ -17,6 +17,11 @@ fail() { echo "FAIL: $*"; exit 1; }
   fail "match exited $?"
 [ "$(grep -c '^game ' "$dir/match.out")" -eq 6 ] || fail "not six result lines"
 grep -q "6 games" "$dir/match.out" || fail "no summary"
+# Each side's cost per move; six games of some 30 moves a side at 1/6 search some nodes.
+per=$(sed -n 's/^per move: A [0-9.]* ms and \([0-9]*\) nodes, B [0-9.]* ms and \([0-9]*\) nodes (\([0-9]*\) and \([0-9]*\) searches)$/\1 \2 \3 \4/p' "$dir/match.out")
+read -r nodesA nodesB searchesA searchesB <<< "$per"
+[ "${nodesA:-0}" -gt 0 ] && [ "${nodesB:-0}" -gt 0 ] || fail "no cost per move: '$per'"
+[ $((searchesA + searchesB)) -gt 60 ] || fail "too few searches counted: '$per'"
 # A rerun resumes: no game is played again.
 "$cli" match --eval-a Bot8x8 --data-a "$dir/zero" --level-a 1/6 --eval-b Pellin \
   --data-b "$dir/zero" --level-b 1/6 --games 6 --results "$dir/match.txt" > "$dir/again.out"

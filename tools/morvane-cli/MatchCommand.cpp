@@ -78,6 +78,7 @@ int RunMatch(const TArguments& arguments) {
   ThreadsOption(arguments, *engineB, 1);
   std::ofstream log(results, std::ios::app);
   if (!log) throw std::runtime_error("cannot write the results file \"" + results.string() + "\"");
+  training::TSearchCost costA, costB;  // of the games played in this run
   for (int game = static_cast<int>(diffs.size()); game < games; ++game) {
     const bool aBlack = game % 2 == 0;
     training::TMatchGame played;
@@ -93,6 +94,8 @@ int RunMatch(const TArguments& arguments) {
       played = aBlack ? training::PlayMatchGame(*engineA, a, *engineB, b, opening)
                       : training::PlayMatchGame(*engineB, b, *engineA, a, opening);
     }
+    costA += aBlack ? played.Black : played.White;
+    costB += aBlack ? played.White : played.Black;
     const int diff = aBlack ? played.BlackDiff : -played.BlackDiff;
     diffs.push_back(diff);
     if (!(log << game + 1 << ' ' << diff << '\n' << std::flush))
@@ -114,6 +117,13 @@ int RunMatch(const TArguments& arguments) {
       evalA->c_str(), levelA->c_str(), evalB->c_str(), levelB->c_str(), summary.Games, wins, draws,
       summary.Games - wins - draws, 100 * summary.Score, 100 * summary.ScoreMargin,
       summary.MeanDiff, summary.DiffMargin);
+  // Whether one side won by searching more shows here (8 x 8 games of this run only).
+  if (costA.Searches > 0 && costB.Searches > 0)
+    std::printf(
+        "per move: A %.2f ms and %.0f nodes, B %.2f ms and %.0f nodes (%d and %d searches)\n",
+        1000 * costA.Seconds / costA.Searches, static_cast<double>(costA.Nodes) / costA.Searches,
+        1000 * costB.Seconds / costB.Searches, static_cast<double>(costB.Nodes) / costB.Searches,
+        costA.Searches, costB.Searches);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 #include <stdexcept>
+#include <time.h>
 
 #include "engines/BitboardMoves.h"
 #include "training/ExactLabels.h"
@@ -47,6 +48,12 @@ double Margin(const std::vector<double>& values) {
   return 1.96 * deviation / std::sqrt(static_cast<double>(values.size()));
 }
 
+double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 }  // namespace
 
 std::vector<int> RandomOpening(uint32_t seed, int count) {
@@ -79,7 +86,12 @@ TMatchGame PlayMatchGame(TOthelloPatternEngine& black, const TFixedSearchInfo& b
     const bool blackMoves = position.Side == 1;
     TOthelloPatternEngine& engine = blackMoves ? black : white;
     LoadPosition(engine, position.Own, position.Opp, position.Side);
+    const double began = ThreadSeconds();
     const TSearchResult result = engine.SearchFixedLevel(blackMoves ? blackLevel : whiteLevel);
+    TSearchCost& cost = blackMoves ? game.Black : game.White;
+    ++cost.Searches;
+    cost.Seconds += ThreadSeconds() - began;
+    cost.Nodes += engine.NodeCount;
     if (!bits::IsSquare(result.BestSquare))
       throw std::runtime_error("an engine passed although it had a move");
     const int bit = bits::BitOf(result.BestSquare);

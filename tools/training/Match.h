@@ -14,9 +14,24 @@ namespace morvane::training {
 // numbers. A side without a move passes; the opening stops early if the game ends.
 std::vector<int> RandomOpening(uint32_t seed, int count);
 
+// What one side's searches cost in a game: the processor time of the searching thread (helpers
+// not counted) and the nodes the engine reports.
+struct TSearchCost {
+  int Searches = 0;
+  double Seconds = 0;
+  int64_t Nodes = 0;
+  TSearchCost& operator+=(const TSearchCost& other) {
+    Searches += other.Searches;
+    Seconds += other.Seconds;
+    Nodes += other.Nodes;
+    return *this;
+  }
+};
+
 struct TMatchGame {
   int BlackDiff = 0;  // final margin for black, empties to the winner
   std::vector<int> Moves;
+  TSearchCost Black, White;
 };
 
 // Plays the opening, then lets `black` and `white` search at their levels until neither side
