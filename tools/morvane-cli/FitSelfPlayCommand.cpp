@@ -1,5 +1,5 @@
-// fit-selfplay: fits a 10-wide set-up's tables to self-play games, writes its .coe, and measures
-// the static evaluation's error against exact values on held-out positions.
+// fit-selfplay: fits a set-up's tables (or a correction to them) to self-play games, writes its
+// .coe, and measures the static evaluation's error against exact values on held-out positions.
 #include <chrono>
 #include <filesystem>
 #include <functional>

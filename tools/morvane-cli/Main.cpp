@@ -51,10 +51,10 @@ const char* const Usage =
     "      play paired games between two engines from random openings\n"
     "  mpc-check --eval NAME --data DIR --archives DIR [--positions N] [--depth D]\n"
     "      chosen moves and nodes of searches with and without multi-prob-cut\n"
-    "  selfplay-games --eval Bot10x10|Bot8x8Oct --data DIR --games N --out FILE [--seed S]\n"
-    "      self-play games of a 10-wide set-up for training, resuming the file\n"
-    "  fit-selfplay --eval Bot10x10|Bot8x8Oct --out DATA_DIR GAME_FILE...\n"
-    "      fit a 10-wide set-up to self-play games and write its .coe\n"
+    "  selfplay-games --eval NAME --data DIR --games N --out FILE [--seed S]\n"
+    "      self-play games of a set-up for training, resuming the file\n"
+    "  fit-selfplay --eval NAME --out DATA_DIR GAME_FILE...\n"
+    "      fit a set-up (or a correction to its tables) to self-play games; write its .coe\n"
     "  transfer-coe --eval Bot10x10|Bot8x8Oct --from DATA_DIR --out DIR\n"
     "      a starting .coe for a 10-wide set-up from the trained 8 x 8 tables\n";
 

@@ -1,4 +1,4 @@
-// selfplay-games: self-play games of a 10-wide set-up with its current coefficients, appended
+// selfplay-games: self-play games of a set-up with its current coefficients, appended
 // to a compact game file; a rerun with the same seed continues where the file stops.
 #include <chrono>
 #include <filesystem>
@@ -15,7 +15,7 @@ namespace morvane::cli {
 namespace {
 
 const char* const SelfPlayGamesUsage =
-    "usage: selfplay-games --eval Bot10x10|Bot8x8Oct --data DIR --games N --out FILE\n"
+    "usage: selfplay-games --eval NAME --data DIR --games N --out FILE\n"
     "             [--seed S] [--level D/E] [--min-random K] [--max-random K] [--hash BITS]";
 
 }  // namespace
