@@ -64,6 +64,20 @@ grep -q "6 games, 0 solved in this run" "$dir/solve2.out" || fail "a rerun solve
   fail "exact train exited $?"
 grep -q "with exact labels" "$dir/exact.out" || fail "no exact label count"
 grep -q " 0 with exact labels" "$dir/exact.out" && fail "the solved labels were not used"
+# --exact-only: late positions train only with their own exact value. The solved games keep
+# their positions up to 8 empties and lose those before (up to 20 empties, labelled by a later
+# value); the results alone have no exact label, so nothing is left to train on.
+positions() { sed -n 's/^.* \([0-9]*\) positions (.*/\1/p' "$1"; }
+"$cli" train --eval Bot8x8 --archives "$dir/games" --out "$dir/exact20" --labels exact \
+  --label-cache "$dir/labels" --iterations 3 --exact-only 20 --checkpoint "$dir/fit3.ck" \
+  > "$dir/exact20.out" || fail "train --exact-only 20 exited $?"
+[ "$(positions "$dir/exact20.out")" -lt "$(positions "$dir/exact.out")" ] ||
+  fail "--exact-only 20 left every position in"
+grep -q "training positions at 24 empties against exact scores" "$dir/exact20.out" ||
+  fail "no training error at 24 empties"
+"$cli" train --eval Bot8x8 --archives "$dir/games" --out "$dir/x60" --iterations 3 \
+  --exact-only 60 --checkpoint "$dir/fit4.ck" > /dev/null 2>&1
+[ $? -eq 2 ] || fail "--exact-only 60 on results alone did not stop for want of positions"
 
 "$cli" probe-stats --eval Bot8x8 --data "$dir/trained" --archives "$dir/games" \
   --out "$dir/trained" --positions 0 --end-positions 0 --work "$dir/work" > /dev/null ||
