@@ -1,8 +1,7 @@
 #include "SelfPlayCommon.h"
 
 #include "Failures.h"
-#include "engine/Catalogue.h"
-#include "evaluation/EvaluationSetups.h"
+#include "TrainingCommon.h"
 #include "training/SelfPlayGames.h"
 
 namespace morvane::cli {
@@ -31,8 +30,8 @@ TSelfPlaySetup SelfPlaySetup(const TArguments& arguments, const char* usage) {
   if (!name) throw TUsageError(usage);
   TSelfPlaySetup setup{*name, TBoardKind::Board8x8};
   if (WideKindOf(*name, setup.Kind)) return setup;
-  if (FindEvaluation(*name) && EvaluationBoardSide(*name) == 8) return setup;
-  throw TUsageError("unknown evaluation \"" + *name + "\"; known are " + EvaluationNameList());
+  setup.Name = EightByEightName(arguments, usage);
+  return setup;
 }
 
 TFixedSearchInfo LevelOption(const std::string& text, const std::string& option) {
