@@ -5,6 +5,11 @@
 // are computed here at compile time from the board geometry and the key generator of the
 // transposition table, so nothing is typed in by hand.
 //
+// A build for a processor with AVX2 (see MORVANE_AVX2 in CMakeLists.txt) works the flips and
+// the mobility mask in vector registers instead: the four line directions in the four lanes,
+// both ways at once. Both twins stay compiled where the processor allows, so the tests hold
+// them against each other; the engine calls the one chosen for the build.
+//
 // Bit numbering: the bordered square 10 * row + column (both 1..8) is bit
 // 8 * (row - 1) + (column - 1); square 11 is bit 0, 88 is bit 63.
 #pragma once
@@ -13,6 +18,10 @@
 #include <bit>
 #include <cstdint>
 #include <utility>
+
+#if defined(__AVX2__)
+#include <immintrin.h>
+#endif
 
 namespace morvane::bits {
 
@@ -181,8 +190,8 @@ template <int Square, int... Dir>
 template <int Square>
 int PlayHashedAt(uint64_t& player, uint64_t& gegner, uint32_t& hashLo, uint32_t& hashHi) {
   uint32_t lo = 0, hi = 0;
-  const uint64_t flips = AllRayFlipsHashed<Square>(player, gegner, lo, hi,
-                                                   std::make_integer_sequence<int, 8>{});
+  const uint64_t flips =
+      AllRayFlipsHashed<Square>(player, gegner, lo, hi, std::make_integer_sequence<int, 8>{});
   if (!flips) return 0;
   player |= flips | BitMask(Square);
   gegner ^= flips;
@@ -192,27 +201,15 @@ int PlayHashedAt(uint64_t& player, uint64_t& gegner, uint32_t& hashLo, uint32_t&
 }
 
 template <int Square>
-int PlayAt(uint64_t& player, uint64_t& gegner) {
-  const uint64_t flips =
-      AllRayFlips<Square>(player, gegner, std::make_integer_sequence<int, 8>{});
-  if (!flips) return 0;
-  player |= flips | BitMask(Square);
-  gegner ^= flips;
-  return std::popcount(flips);
-}
-
-template <int Square>
-int CountAt(uint64_t player, uint64_t gegner) {
-  return std::popcount(AllRayFlips<Square>(player, gegner, std::make_integer_sequence<int, 8>{}));
+uint64_t FlipsAt(uint64_t player, uint64_t gegner) {
+  return AllRayFlips<Square>(player, gegner, std::make_integer_sequence<int, 8>{});
 }
 
 inline int PlayHashedNowhere(uint64_t&, uint64_t&, uint32_t&, uint32_t&) { return 0; }
-inline int PlayNowhere(uint64_t&, uint64_t&) { return 0; }
-inline int CountNowhere(uint64_t, uint64_t) { return 0; }
+inline uint64_t FlipsNowhere(uint64_t, uint64_t) { return 0; }
 
 using TPlayHashedFn = int (*)(uint64_t&, uint64_t&, uint32_t&, uint32_t&);
-using TPlayFn = int (*)(uint64_t&, uint64_t&);
-using TCountFn = int (*)(uint64_t, uint64_t);
+using TFlipsFn = uint64_t (*)(uint64_t, uint64_t);
 
 template <int Cell>
 constexpr TPlayHashedFn PlayHashedEntry() {
@@ -221,49 +218,173 @@ constexpr TPlayHashedFn PlayHashedEntry() {
   else
     return &PlayHashedNowhere;
 }
+
 template <int Cell>
-constexpr TPlayFn PlayEntry() {
+constexpr TFlipsFn FlipsEntry() {
   if constexpr (IsSquare(Cell))
-    return &PlayAt<Cell>;
+    return &FlipsAt<Cell>;
   else
-    return &PlayNowhere;
-}
-template <int Cell>
-constexpr TCountFn CountEntry() {
-  if constexpr (IsSquare(Cell))
-    return &CountAt<Cell>;
-  else
-    return &CountNowhere;
+    return &FlipsNowhere;
 }
 
+template <int... Cell>
+constexpr std::array<TFlipsFn, BoardCells> MakeFlipsTable(std::integer_sequence<int, Cell...>) {
+  return {FlipsEntry<Cell>()...};
+}
 template <int... Cell>
 constexpr std::array<TPlayHashedFn, BoardCells> MakePlayHashedTable(
     std::integer_sequence<int, Cell...>) {
   return {PlayHashedEntry<Cell>()...};
 }
-template <int... Cell>
-constexpr std::array<TPlayFn, BoardCells> MakePlayTable(std::integer_sequence<int, Cell...>) {
-  return {PlayEntry<Cell>()...};
-}
-template <int... Cell>
-constexpr std::array<TCountFn, BoardCells> MakeCountTable(std::integer_sequence<int, Cell...>) {
-  return {CountEntry<Cell>()...};
-}
 
 inline constexpr std::array<TPlayHashedFn, BoardCells> PlayHashedTable =
     MakePlayHashedTable(std::make_integer_sequence<int, BoardCells>{});
-inline constexpr std::array<TPlayFn, BoardCells> PlayTable =
-    MakePlayTable(std::make_integer_sequence<int, BoardCells>{});
-inline constexpr std::array<TCountFn, BoardCells> CountTable =
-    MakeCountTable(std::make_integer_sequence<int, BoardCells>{});
+inline constexpr std::array<TFlipsFn, BoardCells> FlipsTable =
+    MakeFlipsTable(std::make_integer_sequence<int, BoardCells>{});
+
+// The moves of `player` along one direction, both ways: runs of opponent discs grown from the
+// player's discs by doubling steps (a run of up to six needs three), and the square after a
+// run. `through` holds the opponent discs a run may pass in this direction; sideways directions
+// leave out the edge columns so that no run wraps around the board.
+template <int Shift>
+inline uint64_t MovesAlong(uint64_t player, uint64_t through) {
+  uint64_t up = through & (player << Shift);
+  uint64_t down = through & (player >> Shift);
+  up |= through & (up << Shift);
+  down |= through & (down >> Shift);
+  const uint64_t pairsUp = through & (through << Shift);
+  const uint64_t pairsDown = through & (through >> Shift);
+  up |= pairsUp & (up << (2 * Shift));
+  down |= pairsDown & (down >> (2 * Shift));
+  up |= pairsUp & (up << (2 * Shift));
+  down |= pairsDown & (down >> (2 * Shift));
+  return (up << Shift) | (down >> Shift);
+}
+
+constexpr uint64_t NotEdgeColumns = 0x7E7E7E7E7E7E7E7Eull;
 
 }  // namespace detail
+
+// The portable twin: one unrolled routine per square, one direction after another.
+namespace portable {
+
+// The discs a move of `player` on `square` would flip; 0 when it is no move (or no square).
+inline uint64_t Flips(int square, uint64_t player, uint64_t gegner) {
+  return detail::FlipsTable[square](player, gegner);
+}
+
+// The empty squares where `player` has a move.
+inline uint64_t Moves(uint64_t player, uint64_t gegner) {
+  const uint64_t inner = gegner & detail::NotEdgeColumns;
+  const uint64_t moves =
+      detail::MovesAlong<1>(player, inner) | detail::MovesAlong<8>(player, gegner) |
+      detail::MovesAlong<7>(player, inner) | detail::MovesAlong<9>(player, inner);
+  return moves & ~(player | gegner);
+}
+
+}  // namespace portable
+
+#if defined(__AVX2__)
+// The vector twin. Lane d holds the line of shift 1, 8, 7, 9 (east-west, north-south and the
+// two diagonals); bit numbers grow along "up" and fall along "down".
+namespace vector {
+
+struct alignas(32) TLineMasks {
+  uint64_t Up[4];
+  uint64_t Down[4];
+};
+
+constexpr std::array<TLineMasks, BoardCells> MakeLineMasks() {
+  std::array<TLineMasks, BoardCells> masks{};
+  // Steps in the bordered numbering with the same lane order: +1, +10, +9, +11 raise the bit.
+  constexpr int Up[4] = {1, 10, 9, 11};
+  for (int square = 0; square < BoardCells; ++square) {
+    if (!IsSquare(square)) continue;
+    for (int lane = 0; lane < 4; ++lane) {
+      for (int cell = square + Up[lane]; IsSquare(cell); cell += Up[lane])
+        masks[square].Up[lane] |= BitMask(cell);
+      for (int cell = square - Up[lane]; IsSquare(cell); cell -= Up[lane])
+        masks[square].Down[lane] |= BitMask(cell);
+    }
+  }
+  return masks;
+}
+
+alignas(32) inline constexpr std::array<TLineMasks, BoardCells> LineMasks = MakeLineMasks();
+
+inline uint64_t OrLanes(__m256i lanes) {
+  const __m128i half =
+      _mm_or_si128(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
+  return static_cast<uint64_t>(
+      _mm_cvtsi128_si64(_mm_or_si128(half, _mm_unpackhi_epi64(half, half))));
+}
+
+inline uint64_t Flips(int square, uint64_t player, uint64_t gegner) {
+  const __m256i mover = _mm256_set1_epi64x(static_cast<long long>(player));
+  const __m256i opponent = _mm256_set1_epi64x(static_cast<long long>(gegner));
+  const __m256i up = _mm256_load_si256(reinterpret_cast<const __m256i*>(LineMasks[square].Up));
+  const __m256i down = _mm256_load_si256(reinterpret_cast<const __m256i*>(LineMasks[square].Down));
+  const __m256i zero = _mm256_setzero_si256();
+  // Up: the first square that is not an opponent disc is the lowest such bit.
+  const __m256i stopsUp = _mm256_andnot_si256(opponent, up);
+  const __m256i firstUp = _mm256_and_si256(stopsUp, _mm256_sub_epi64(zero, stopsUp));
+  const __m256i openUp = _mm256_cmpeq_epi64(_mm256_and_si256(firstUp, mover), zero);
+  const __m256i runUp = _mm256_and_si256(_mm256_sub_epi64(firstUp, _mm256_set1_epi64x(1)), up);
+  // Down: the highest one, found by smearing the stops down their lines (runs of up to six).
+  const __m256i shift = _mm256_setr_epi64x(1, 8, 7, 9);
+  __m256i below = _mm256_andnot_si256(opponent, down);
+  below = _mm256_or_si256(below, _mm256_srlv_epi64(below, shift));
+  below = _mm256_or_si256(below, _mm256_srlv_epi64(below, _mm256_add_epi64(shift, shift)));
+  below = _mm256_or_si256(below, _mm256_srlv_epi64(below, _mm256_slli_epi64(shift, 2)));
+  const __m256i firstDown =
+      _mm256_and_si256(_mm256_andnot_si256(_mm256_srlv_epi64(below, shift), below), down);
+  const __m256i openDown = _mm256_cmpeq_epi64(_mm256_and_si256(firstDown, mover), zero);
+  const __m256i runDown = _mm256_andnot_si256(below, down);
+  return OrLanes(
+      _mm256_or_si256(_mm256_andnot_si256(openUp, runUp), _mm256_andnot_si256(openDown, runDown)));
+}
+
+inline uint64_t Moves(uint64_t player, uint64_t gegner) {
+  const __m256i shift = _mm256_setr_epi64x(1, 8, 7, 9);
+  const __m256i shift2 = _mm256_add_epi64(shift, shift);
+  const __m256i mover = _mm256_set1_epi64x(static_cast<long long>(player));
+  const __m256i through =
+      _mm256_and_si256(_mm256_set1_epi64x(static_cast<long long>(gegner)),
+                       _mm256_setr_epi64x(static_cast<long long>(detail::NotEdgeColumns), -1,
+                                          static_cast<long long>(detail::NotEdgeColumns),
+                                          static_cast<long long>(detail::NotEdgeColumns)));
+  __m256i up = _mm256_and_si256(through, _mm256_sllv_epi64(mover, shift));
+  __m256i down = _mm256_and_si256(through, _mm256_srlv_epi64(mover, shift));
+  up = _mm256_or_si256(up, _mm256_and_si256(through, _mm256_sllv_epi64(up, shift)));
+  down = _mm256_or_si256(down, _mm256_and_si256(through, _mm256_srlv_epi64(down, shift)));
+  const __m256i pairsUp = _mm256_and_si256(through, _mm256_sllv_epi64(through, shift));
+  const __m256i pairsDown = _mm256_srlv_epi64(pairsUp, shift);
+  up = _mm256_or_si256(up, _mm256_and_si256(pairsUp, _mm256_sllv_epi64(up, shift2)));
+  down = _mm256_or_si256(down, _mm256_and_si256(pairsDown, _mm256_srlv_epi64(down, shift2)));
+  up = _mm256_or_si256(up, _mm256_and_si256(pairsUp, _mm256_sllv_epi64(up, shift2)));
+  down = _mm256_or_si256(down, _mm256_and_si256(pairsDown, _mm256_srlv_epi64(down, shift2)));
+  const uint64_t moves =
+      OrLanes(_mm256_or_si256(_mm256_sllv_epi64(up, shift), _mm256_srlv_epi64(down, shift)));
+  return moves & ~(player | gegner);
+}
+
+}  // namespace vector
+
+namespace chosen = vector;
+#else
+namespace chosen = portable;
+#endif
+
+// The empty squares where `player` has a move.
+inline uint64_t Moves(uint64_t player, uint64_t gegner) { return chosen::Moves(player, gegner); }
 
 // Plays `square` for `player` against `gegner`: flips the runs it closes on both bitboards and
 // turns them over in the two hash words. Returns the number of discs flipped; a move that flips
 // nothing changes nothing. The square is trusted to be empty; a cell off the board returns 0.
 inline int PlayHashed(int square, uint64_t& player, uint64_t& gegner, uint32_t& hashLo,
                       uint32_t& hashHi) {
+  // The hash change per run length makes the per-square routine the cheaper one here in
+  // either build.
   if (static_cast<unsigned>(square) >= BoardCells) return 0;
   return detail::PlayHashedTable[square](player, gegner, hashLo, hashHi);
 }
@@ -271,13 +392,17 @@ inline int PlayHashed(int square, uint64_t& player, uint64_t& gegner, uint32_t& 
 // As PlayHashed without the hash.
 inline int Play(int square, uint64_t& player, uint64_t& gegner) {
   if (static_cast<unsigned>(square) >= BoardCells) return 0;
-  return detail::PlayTable[square](player, gegner);
+  const uint64_t flips = chosen::Flips(square, player, gegner);
+  if (!flips) return 0;
+  player |= flips | BitMask(square);
+  gegner ^= flips;
+  return std::popcount(flips);
 }
 
 // The number of discs a move of `player` on `square` would flip.
 inline int CountFlips(int square, uint64_t player, uint64_t gegner) {
   if (static_cast<unsigned>(square) >= BoardCells) return 0;
-  return detail::CountTable[square](player, gegner);
+  return std::popcount(chosen::Flips(square, player, gegner));
 }
 
 }  // namespace morvane::bits

@@ -15,7 +15,6 @@ constexpr int BoardSquares = 64;
 
 // ---- Bitboard geometry ----
 
-constexpr uint64_t NotEdgeColumns = 0x7E7E7E7E7E7E7E7Eull;
 constexpr uint64_t EdgeColumns = 0x8181818181818181ull;
 constexpr uint64_t EdgeRows = 0xFF000000000000FFull;
 constexpr uint64_t Border = EdgeColumns | EdgeRows;
@@ -208,36 +207,6 @@ void TOthello8x8PatternEngine::LoadBitboards() {
   }
   PlayerBitboard = player;
   GegnerBitboard = gegner;
-}
-
-namespace {
-
-// The moves of `player` along one direction, both ways: runs of opponent discs grown from the
-// player's discs by doubling steps (a run of up to six needs three), and the empty square after
-// a run. `through` holds the opponent discs a run may pass in this direction; sideways
-// directions leave out the edge columns so that no run wraps around the board.
-template <int Shift>
-inline uint64_t MovesAlong(uint64_t player, uint64_t through) {
-  uint64_t up = through & (player << Shift);
-  uint64_t down = through & (player >> Shift);
-  up |= through & (up << Shift);
-  down |= through & (down >> Shift);
-  const uint64_t pairsUp = through & (through << Shift);
-  const uint64_t pairsDown = through & (through >> Shift);
-  up |= pairsUp & (up << (2 * Shift));
-  down |= pairsDown & (down >> (2 * Shift));
-  up |= pairsUp & (up << (2 * Shift));
-  down |= pairsDown & (down >> (2 * Shift));
-  return (up << Shift) | (down >> Shift);
-}
-
-}  // namespace
-
-uint64_t TOthello8x8PatternEngine::MobilityMask(uint64_t player, uint64_t gegner) {
-  const uint64_t inner = gegner & NotEdgeColumns;
-  const uint64_t moves = MovesAlong<1>(player, inner) | MovesAlong<8>(player, gegner) |
-                         MovesAlong<7>(player, inner) | MovesAlong<9>(player, inner);
-  return moves & ~(player | gegner);
 }
 
 int TOthello8x8PatternEngine::CornerStabilityOf(uint64_t discs) {

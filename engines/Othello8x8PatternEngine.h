@@ -65,7 +65,9 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   void LoadBitboards();
   static int BitCount(uint64_t value) { return std::popcount(value); }
   uint64_t MobilityMask() const { return MobilityMask(PlayerBitboard, GegnerBitboard); }
-  static uint64_t MobilityMask(uint64_t player, uint64_t gegner);
+  static uint64_t MobilityMask(uint64_t player, uint64_t gegner) {
+    return bits::Moves(player, gegner);
+  }
   int CornerStabilityBits(int colour) const {
     return CornerStabilityOf(colour == SideToMove ? PlayerBitboard : GegnerBitboard);
   }

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <random>
 
-#include "engines/DiscCountEngine.h"
 #include "engines/BitboardMoves.h"
+#include "engines/DiscCountEngine.h"
 
 namespace morvane {
 namespace {
@@ -47,8 +47,9 @@ TEST(BitboardMoves, SquareAndBitNumbering) {
   for (int bit = 0; bit < 64; ++bit) EXPECT_EQ(bits::BitOf(bits::SquareOf(bit)), bit);
 }
 
-// Every square, both sides to move, many random boards: the per-square routines agree with the
-// generic ray scan on the count, on both bitboards and on both hash words.
+// Every square, both sides to move, many random boards: the move routines (both twins where the
+// build has the vector one) agree with the generic ray scan on the flips, the count, both
+// bitboards, both hash words and the set of legal squares.
 TEST(BitboardMoves, AgreeWithTheGenericRayScan) {
   TDiscCountEngine engine(4, TBoardKind::Board8x8);
   const THashTable& keys = *engine.HashTable;
@@ -58,6 +59,7 @@ TEST(BitboardMoves, AgreeWithTheGenericRayScan) {
     FillRandomly(engine, random, round % 2 ? BlackCell : WhiteCell);
     const uint64_t player = DiscsOf(engine, engine.SideToMove);
     const uint64_t gegner = DiscsOf(engine, engine.OpponentColour);
+    uint64_t moves = 0;
     for (int square = 11; square <= 88; ++square) {
       if (!bits::IsSquare(square)) continue;
       MoveRecord record;
@@ -69,6 +71,12 @@ TEST(BitboardMoves, AgreeWithTheGenericRayScan) {
         lo ^= keys.FlipKey[0][record.Flips[i]];
         hi ^= keys.FlipKey[1][record.Flips[i]];
       }
+      if (expected > 0 && engine.Board[square] == EmptyCell) moves |= bits::BitMask(square);
+      // Both twins of the flip routine, whichever the build chose.
+      EXPECT_EQ(bits::portable::Flips(square, player, gegner), flipped) << "square " << square;
+#if defined(__AVX2__)
+      EXPECT_EQ(bits::vector::Flips(square, player, gegner), flipped) << "square " << square;
+#endif
       const uint64_t playerAfter = expected ? player | flipped | bits::BitMask(square) : player;
       const uint64_t gegnerAfter = gegner & ~flipped;
       flippingMoves += expected > 0;
@@ -89,6 +97,12 @@ TEST(BitboardMoves, AgreeWithTheGenericRayScan) {
       EXPECT_EQ(hashHi, 0x9ABCDEF0u ^ hi) << "square " << square;
       if (HasFailure()) return;
     }
+    EXPECT_EQ(bits::portable::Moves(player, gegner), moves) << "round " << round;
+#if defined(__AVX2__)
+    EXPECT_EQ(bits::vector::Moves(player, gegner), moves) << "round " << round;
+#endif
+    EXPECT_EQ(bits::Moves(player, gegner), moves) << "round " << round;
+    if (HasFailure()) return;
   }
   EXPECT_GT(flippingMoves, 5000);  // the boards really exercised the flipping branches
 }
