@@ -294,17 +294,15 @@ struct alignas(32) TLineMasks {
   uint64_t Down[4];
 };
 
+// The rays of the per-square routines: their first four directions (+1, +10, +9, +11) raise the
+// bit number, the last four are the same lines the other way.
 constexpr std::array<TLineMasks, BoardCells> MakeLineMasks() {
   std::array<TLineMasks, BoardCells> masks{};
-  // Steps in the bordered numbering with the same lane order: +1, +10, +9, +11 raise the bit.
-  constexpr int Up[4] = {1, 10, 9, 11};
   for (int square = 0; square < BoardCells; ++square) {
-    if (!IsSquare(square)) continue;
+    const TSquareRays rays = MakeRays(square);
     for (int lane = 0; lane < 4; ++lane) {
-      for (int cell = square + Up[lane]; IsSquare(cell); cell += Up[lane])
-        masks[square].Up[lane] |= BitMask(cell);
-      for (int cell = square - Up[lane]; IsSquare(cell); cell -= Up[lane])
-        masks[square].Down[lane] |= BitMask(cell);
+      masks[square].Up[lane] = rays.Ray[lane].Mask;
+      masks[square].Down[lane] = rays.Ray[lane + 4].Mask;
     }
   }
   return masks;
