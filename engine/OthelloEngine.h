@@ -181,6 +181,13 @@ class TOthelloEngine {
                     int32_t& margin);
   int32_t ShallowSearch(int32_t alpha, int32_t beta, int depth, bool passed);
   int32_t LeafSearch(int32_t alpha, int32_t beta, bool passed);
+  // How the shallow searches' move loops find the moves of the position: by probing every empty
+  // square here. An engine with a cheaper way hides this with its own.
+  struct TProbeEverySquare {
+    TOthelloEngine* Engine;
+    int Probe(int square, MoveRecord& record) const { return Engine->ProbeMove(square, record); }
+  };
+  TProbeEverySquare LegalMoves() { return {this}; }
   void OrderBySearch(MoveRecord* list, int depth);
   void OrderByMobility(MoveRecord* list);
   static void MoveToFront(MoveRecord* list, int square);

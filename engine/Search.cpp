@@ -7,6 +7,7 @@
 #include "engine/OthelloEngine.h"
 #include "engine/SearchCommon.h"
 #include "engine/SearchThreads.h"
+#include "engine/ShallowSearch.h"
 #include "engine/Widgets.h"
 #include "evaluation/Patterns.h"
 
@@ -113,67 +114,11 @@ TMpcBounds TOthelloEngine::MpcBounds(int depth, int shallow, int32_t alpha, int3
 // ---- Node searches ----
 
 int32_t TOthelloEngine::LeafSearch(int32_t alpha, int32_t beta, bool passed) {
-  MoveRecord move;
-  // Nothing below probes the table, so the hash may stay as it is.
-  move.HashDeltaLo = move.HashDeltaHi = 0;
-  int32_t best = -Infinity;
-  for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
-    if (ProbeMove(node->Square, move) == 0) continue;
-    MakeMoveLight(move);
-    SwapSides();
-    ++NodeCount;
-    const int32_t value = -Evaluate();
-    SwapSides();
-    UnmakeMoveLight(move);
-    if (value > best) {
-      best = value;
-      if (value >= beta) return value;
-      if (value > alpha) alpha = value;
-    }
-  }
-  if (best > -Infinity) return best;
-  if (passed) return FinalMargin() * DiscUnit;
-  SwapSides();
-  const int32_t value = -LeafSearch(-beta, -alpha, true);
-  SwapSides();
-  return value;
+  return search::LeafSearchOf(*this, alpha, beta, passed);
 }
 
 int32_t TOthelloEngine::ShallowSearch(int32_t alpha, int32_t beta, int depth, bool passed) {
-  if (depth <= 0) {
-    ++NodeCount;
-    return Evaluate();
-  }
-  if (depth == 1) return LeafSearch(alpha, beta, passed);
-  ++NodeCount;
-  MoveRecord move;
-  move.HashDeltaLo = move.HashDeltaHi = 0;
-  int32_t best = -Infinity;
-  for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
-    if (ProbeMove(node->Square, move) == 0) continue;
-    MakeMove(move);
-    SwapSides();
-    int32_t value;
-    if (best == -Infinity) {
-      value = -ShallowSearch(-beta, -alpha, depth - 1, false);
-    } else {
-      value = -ShallowSearch(-alpha - 1, -alpha, depth - 1, false);
-      if (alpha < value && value < beta) value = -ShallowSearch(-beta, -value, depth - 1, false);
-    }
-    SwapSides();
-    UnmakeMove(move);
-    if (value > best) {
-      best = value;
-      if (value >= beta) return value;
-      if (value > alpha) alpha = value;
-    }
-  }
-  if (best > -Infinity) return best;
-  if (passed) return FinalMargin() * DiscUnit;
-  SwapSides();
-  const int32_t value = -ShallowSearch(-beta, -alpha, depth, true);
-  SwapSides();
-  return value;
+  return search::ShallowSearchOf(*this, alpha, beta, depth, passed);
 }
 
 // The principal-variation and null-window nodes share one body; they differ in when a node is

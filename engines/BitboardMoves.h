@@ -17,9 +17,10 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
-#if defined(__AVX2__)
+#if defined(__AVX2__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
@@ -401,6 +402,125 @@ inline int Play(int square, uint64_t& player, uint64_t& gegner) {
 inline int CountFlips(int square, uint64_t player, uint64_t gegner) {
   if (static_cast<unsigned>(square) >= BoardCells) return 0;
   return std::popcount(chosen::Flips(square, player, gegner));
+}
+
+// ---- The board image ----
+
+// The bit of each cell, zero off the board: a look-up where the square is not a constant.
+constexpr std::array<uint64_t, BoardCells> MakeSquareBits() {
+  std::array<uint64_t, BoardCells> table{};
+  for (int square = 0; square < BoardCells; ++square)
+    if (IsSquare(square)) table[square] = BitMask(square);
+  return table;
+}
+
+inline constexpr std::array<uint64_t, BoardCells> SquareBits = MakeSquareBits();
+
+// The black and the white discs of a bordered 8 x 8 cell array (stride 10, cell values of
+// engine/Cells.h: black 1, white -1). Two rows at a time: a row is eight bytes in a row.
+inline void FromImage(const int8_t* board, uint64_t& black, uint64_t& white) {
+#if defined(__SSE2__)
+  uint64_t b = 0, w = 0;
+  const __m128i one = _mm_set1_epi8(1);
+  for (int row = 0; row < 8; row += 2) {
+    uint64_t upper, lower;
+    std::memcpy(&upper, board + 11 + 10 * row, 8);
+    std::memcpy(&lower, board + 21 + 10 * row, 8);
+    const __m128i rows =
+        _mm_set_epi64x(static_cast<long long>(lower), static_cast<long long>(upper));
+    // White cells are the only ones with the sign bit set.
+    w |= static_cast<uint64_t>(_mm_movemask_epi8(rows)) << (8 * row);
+    b |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(rows, one))) << (8 * row);
+  }
+  black = b;
+  white = w;
+#else
+  black = white = 0;
+  for (int bit = 0; bit < 64; ++bit) {
+    const int8_t cell = board[SquareOf(bit)];
+    if (cell == 1) black |= uint64_t{1} << bit;
+    if (cell == -1) white |= uint64_t{1} << bit;
+  }
+#endif
+}
+
+// ---- The last empty square ----
+// With one square left empty every other square holds a disc, so along each line through it the
+// mover's discs alone say what flips: a run of the others closed by one of the mover's. A line's
+// discs are gathered into one byte (the square's place in it from 0 to 7) and the flips read
+// from a table of all such bytes.
+namespace last {
+
+// LineFlips[place][line]: the discs a disc on `place` flips when the set bits of `line` are the
+// mover's and every other place holds an opponent disc. Places off the line read as opponent
+// discs that nothing closes, so short diagonals share the table.
+constexpr std::array<std::array<uint8_t, 256>, 8> MakeLineFlips() {
+  std::array<std::array<uint8_t, 256>, 8> table{};
+  for (int place = 0; place < 8; ++place) {
+    for (int line = 0; line < 256; ++line) {
+      int flips = 0;
+      for (const int step : {-1, 1}) {
+        int run = 0, p = place + step;
+        while (p >= 0 && p < 8 && !(line >> p & 1)) {
+          ++run;
+          p += step;
+        }
+        if (p >= 0 && p < 8 && run > 0) flips += run;
+      }
+      table[place][line] = static_cast<uint8_t>(flips);
+    }
+  }
+  return table;
+}
+
+inline constexpr std::array<std::array<uint8_t, 256>, 8> LineFlips = MakeLineFlips();
+
+// The two diagonals through each bit: north-west to south-east (bit steps of 9) and north-east
+// to south-west (steps of 7), the bit itself included.
+struct TDiagonals {
+  uint64_t Down;  // steps of 9
+  uint64_t Up;    // steps of 7
+};
+
+constexpr std::array<TDiagonals, 64> MakeDiagonals() {
+  std::array<TDiagonals, 64> table{};
+  for (int bit = 0; bit < 64; ++bit) {
+    const int row = bit / 8, column = bit % 8;
+    for (int other = 0; other < 64; ++other) {
+      const int r = other / 8, c = other % 8;
+      if (r - c == row - column) table[bit].Down |= uint64_t{1} << other;
+      if (r + c == row + column) table[bit].Up |= uint64_t{1} << other;
+    }
+  }
+  return table;
+}
+
+inline constexpr std::array<TDiagonals, 64> Diagonals = MakeDiagonals();
+
+// A diagonal has one square per row and no two in one column: the sum of its eight bytes is
+// their union, the line in column order.
+inline unsigned DiagonalLine(uint64_t discs) {
+  return static_cast<unsigned>((discs * 0x0101010101010101ull) >> 56);
+}
+
+// Column `column` as a byte, row 0 in the highest bit.
+inline unsigned ColumnLine(uint64_t discs, int column) {
+  return static_cast<unsigned>((((discs >> column) & 0x0101010101010101ull) *
+                                0x8040201008040201ull) >> 56);
+}
+
+}  // namespace last
+
+// The number of discs `player` flips by playing `square` when it is the only empty square on
+// the board (every other square holds a disc of one side or the other).
+inline int LastFlipCount(int square, uint64_t player) {
+  const int bit = BitOf(square);
+  const int row = bit >> 3, column = bit & 7;
+  const last::TDiagonals& diagonals = last::Diagonals[bit];
+  return last::LineFlips[column][(player >> (bit & 56)) & 0xFF] +
+         last::LineFlips[7 - row][last::ColumnLine(player, column)] +
+         last::LineFlips[column][last::DiagonalLine(player & diagonals.Down)] +
+         last::LineFlips[column][last::DiagonalLine(player & diagonals.Up)];
 }
 
 }  // namespace morvane::bits

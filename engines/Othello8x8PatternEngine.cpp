@@ -1,10 +1,12 @@
 #include "engines/Othello8x8PatternEngine.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 
 #include "engine/Rays.h"
+#include "engine/ShallowSearch.h"
 #include "engine/Widgets.h"
 
 namespace morvane {
@@ -130,17 +132,20 @@ int TOthello8x8PatternEngine::ProbeMove(int square, MoveRecord& record) {
 
 int TOthello8x8PatternEngine::ProbeMoveHashed(int square, MoveRecord& record) {
   const int count = ProbeMove(square, record);
-  if (count == 0) return 0;
+  if (count > 0) AddHashDelta(record);
+  return count;
+}
+
+void TOthello8x8PatternEngine::AddHashDelta(MoveRecord& record) const {
   const THashTable& keys = *HashTable;
   const int cell = SideToMove + 1;
-  uint32_t lo = keys.MoveKey[0][cell][square], hi = keys.MoveKey[1][cell][square];
-  for (int i = 0; i < count; ++i) {
+  uint32_t lo = keys.MoveKey[0][cell][record.Square], hi = keys.MoveKey[1][cell][record.Square];
+  for (int i = 0; i < record.FlipCount; ++i) {
     lo ^= keys.FlipKey[0][record.Flips[i]];
     hi ^= keys.FlipKey[1][record.Flips[i]];
   }
   record.HashDeltaLo = lo;
   record.HashDeltaHi = hi;
-  return count;
 }
 
 int TOthello8x8PatternEngine::FlipInPlace(int square, MoveRecord& record) {
@@ -160,11 +165,19 @@ bool TOthello8x8PatternEngine::IsLegalMove(int square) {
   return rays::FlipsAny<10>(Board, square, SideToMove, OpponentColour);
 }
 
+TOthello8x8PatternEngine::TImageMoves TOthello8x8PatternEngine::LegalMoves() const {
+  uint64_t black, white;
+  bits::FromImage(Board, black, white);
+  if (SideToMove != BlackCell) std::swap(black, white);
+  return {black, white, bits::Moves(black, white)};
+}
+
 void TOthello8x8PatternEngine::GenerateMoves(MoveRecord* list) {
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
+  const TImageMoves moves = LegalMoves();
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
-    if (ProbeMove(node->Square, *free) > 0) {
+    if (moves.Probe(node->Square, *free) > 0) {
       last->Next = free;
       last = free++;
     }
@@ -175,8 +188,10 @@ void TOthello8x8PatternEngine::GenerateMoves(MoveRecord* list) {
 void TOthello8x8PatternEngine::GenerateMovesHashed(MoveRecord* list) {
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
+  const TImageMoves moves = LegalMoves();
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
-    if (ProbeMoveHashed(node->Square, *free) > 0) {
+    if (moves.Probe(node->Square, *free) > 0) {
+      AddHashDelta(*free);
       last->Next = free;
       last = free++;
     }
@@ -197,16 +212,10 @@ int TOthello8x8PatternEngine::CornerStability(int colour) {
 // ---- Bitboards ----
 
 void TOthello8x8PatternEngine::LoadBitboards() {
-  uint64_t player = 0, gegner = 0;
-  for (int bit = 0; bit < BoardSquares; ++bit) {
-    const int8_t cell = Board[bits::SquareOf(bit)];
-    if (cell == SideToMove)
-      player |= uint64_t{1} << bit;
-    else if (cell == OpponentColour)
-      gegner |= uint64_t{1} << bit;
-  }
-  PlayerBitboard = player;
-  GegnerBitboard = gegner;
+  uint64_t black, white;
+  bits::FromImage(Board, black, white);
+  PlayerBitboard = SideToMove == BlackCell ? black : white;
+  GegnerBitboard = SideToMove == BlackCell ? white : black;
 }
 
 int TOthello8x8PatternEngine::CornerStabilityOf(uint64_t discs) {
@@ -639,10 +648,10 @@ class TSmallSolver {
         // This line cannot raise alpha; its bound stands in for its value, since the other
         // line may still do better.
         value = e + Spread + 2;
-      } else if (const int replies = bits::CountFlips(line[1], opponent, mover)) {
+      } else if (const int replies = bits::LastFlipCount(line[1], opponent)) {
         ++Nodes;
         value = e - 2 * replies;
-      } else if (const int more = bits::CountFlips(line[1], mover, opponent)) {
+      } else if (const int more = bits::LastFlipCount(line[1], mover)) {
         ++Nodes;
         value = e + 2 * more + 2;
       } else {
@@ -662,9 +671,9 @@ class TSmallSolver {
   int32_t One(uint64_t p, uint64_t o, int square, bool passed) {
     ++Nodes;
     const int d = DiscDifference(p, o);
-    if (const int flips = bits::CountFlips(square, p, o)) return d + 2 * flips + 1;
+    if (const int flips = bits::LastFlipCount(square, p)) return d + 2 * flips + 1;
     if (!passed) {
-      if (const int flips = bits::CountFlips(square, o, p)) return d - 2 * flips - 1;
+      if (const int flips = bits::LastFlipCount(square, o)) return d - 2 * flips - 1;
     }
     return d > 0 ? d + 1 : (d < 0 ? d - 1 : 0);
   }
@@ -760,7 +769,7 @@ void TOthello8x8PatternEngine::OrderMovesShallow(MoveRecord* list, int depth) {
 int32_t TOthello8x8PatternEngine::OrderingSearch(int depth, int32_t alpha, int32_t beta,
                                                  bool passed) {
   if (StopRequested) return 0;
-  if (depth < 4) return ShallowSearch(alpha, beta, depth, passed);
+  if (depth < 4) return search::ShallowSearchOf(*this, alpha, beta, depth, passed);
   ++NodeCount;
 
   const int32_t callAlpha = alpha, callBeta = beta;
@@ -843,12 +852,12 @@ void TOthello8x8PatternEngine::OrderMovesEndgame(MoveRecord* list, int32_t refer
       // and of the opponent's discs can.
       const double shortfall =
           reference >= nearWipeOut
-              ? WipeOutReplyWeight * MobilityCount() + WipeOutDiscWeight * OwnDiscs
+              ? WipeOutReplyWeight * LegalMoves().Count() + WipeOutDiscWeight * OwnDiscs
               : 0.0;
       move->OrderKey = static_cast<int32_t>(std::lround(1000.0 * (s + 2.5 * corners - shortfall)));
     } else {
       const double f = std::abs(s - reference) / 38.0 + allowance;
-      const int replies = MobilityCount();
+      const int replies = LegalMoves().Count();
       move->OrderKey =
           static_cast<int32_t>(std::lround(1000.0 * (s - f * replies + 1.5 * corners))) +
           1'990'000'000;

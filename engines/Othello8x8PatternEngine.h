@@ -52,6 +52,23 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   int32_t EndSearchZW(int32_t alpha, int32_t beta, bool passed, int32_t& margin) final;
   int CornerStability(int colour) final;
   void GenerateMovesHashed(MoveRecord* list) final;
+  // The moves of the side to move worked out on bitboards read off the board image: the move
+  // loops ask it square by square in list order.
+  struct TImageMoves {
+    uint64_t Player, Gegner, Moves;
+    // The move on `square` with its flips (in bit order), or 0 when it is not a move.
+    int Probe(int square, MoveRecord& record) const {
+      if (!(Moves & bits::SquareBits[square])) return 0;
+      uint64_t flips = bits::chosen::Flips(square, Player, Gegner);
+      record.Square = square;
+      int count = 0;
+      for (; flips; flips &= flips - 1) record.Flips[count++] = bits::SquareOf(std::countr_zero(flips));
+      record.FlipCount = count;
+      return count;
+    }
+    int Count() const { return std::popcount(Moves); }
+  };
+  TImageMoves LegalMoves() const;
 
   // ---- Bitboard moves ----
   // Plays `wohin` for the side to move on the bitboards and in the hash words; returns the flips.
@@ -107,6 +124,8 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   int32_t EndCutProbe(int32_t alpha, int32_t beta, int depth, bool passed) final;
 
  private:
+  // The hash change of a probed move, into its record.
+  void AddHashDelta(MoveRecord& record) const;
   // Loads the bitboards and solves the position with fewer than 14 empties.
   int32_t SolveWithBits(int32_t alpha, int32_t beta, bool passed);
   // The empty squares in list order (at most eight) and the parity mask of their quadrants.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -197,10 +198,14 @@ TEST_F(EightByEight, MoveListsMatchTheGenericOnes) {
     Load(*engine, board);
     Load(generic, board);
     std::set<int> expected;
+    std::map<int, const MoveRecord*> theirs;
     TMoveList list;
     generic.GenerateMovesHashed(list);
-    for (const MoveRecord* move = list[0].Next; move; move = move->Next)
+    for (const MoveRecord* move = list[0].Next; move; move = move->Next) {
       expected.insert(move->Square);
+      theirs[move->Square] = move;
+    }
+    EXPECT_EQ(engine->LegalMoves().Count(), static_cast<int>(expected.size()));
     for (const bool hashed : {false, true}) {
       TMoveList mine;
       if (hashed)
@@ -208,8 +213,16 @@ TEST_F(EightByEight, MoveListsMatchTheGenericOnes) {
       else
         engine->GenerateMoves(mine);
       std::vector<int> squares;
-      for (const MoveRecord* move = mine[0].Next; move; move = move->Next)
+      for (const MoveRecord* move = mine[0].Next; move; move = move->Next) {
         squares.push_back(move->Square);
+        if (!theirs.count(move->Square)) continue;
+        const MoveRecord& other = *theirs[move->Square];
+        EXPECT_EQ(move->FlipCount, other.FlipCount) << move->Square;
+        EXPECT_EQ(FlipSet(*move), FlipSet(other)) << move->Square;
+        if (!hashed) continue;
+        EXPECT_EQ(move->HashDeltaLo, other.HashDeltaLo) << move->Square;
+        EXPECT_EQ(move->HashDeltaHi, other.HashDeltaHi) << move->Square;
+      }
       EXPECT_EQ(std::set<int>(squares.begin(), squares.end()), expected);
       // In the order of the empty list.
       std::vector<int> inOrder;
