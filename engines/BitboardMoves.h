@@ -416,8 +416,23 @@ constexpr std::array<uint64_t, BoardCells> MakeSquareBits() {
 
 inline constexpr std::array<uint64_t, BoardCells> SquareBits = MakeSquareBits();
 
+namespace portable {
+
 // The black and the white discs of a bordered 8 x 8 cell array (stride 10, cell values of
-// engine/Cells.h: black 1, white -1). Two rows at a time: a row is eight bytes in a row.
+// engine/Cells.h: black 1, white -1).
+inline void FromImage(const int8_t* board, uint64_t& black, uint64_t& white) {
+  black = white = 0;
+  for (int bit = 0; bit < 64; ++bit) {
+    const int8_t cell = board[SquareOf(bit)];
+    if (cell == 1) black |= uint64_t{1} << bit;
+    if (cell == -1) white |= uint64_t{1} << bit;
+  }
+}
+
+}  // namespace portable
+
+// The same, two rows at a time where the processor has SSE2 (every x86-64): a row is eight
+// bytes in a row.
 inline void FromImage(const int8_t* board, uint64_t& black, uint64_t& white) {
 #if defined(__SSE2__)
   uint64_t b = 0, w = 0;
@@ -435,12 +450,7 @@ inline void FromImage(const int8_t* board, uint64_t& black, uint64_t& white) {
   black = b;
   white = w;
 #else
-  black = white = 0;
-  for (int bit = 0; bit < 64; ++bit) {
-    const int8_t cell = board[SquareOf(bit)];
-    if (cell == 1) black |= uint64_t{1} << bit;
-    if (cell == -1) white |= uint64_t{1} << bit;
-  }
+  portable::FromImage(board, black, white);
 #endif
 }
 
@@ -505,8 +515,8 @@ inline unsigned DiagonalLine(uint64_t discs) {
 
 // Column `column` as a byte, row 0 in the highest bit.
 inline unsigned ColumnLine(uint64_t discs, int column) {
-  return static_cast<unsigned>((((discs >> column) & 0x0101010101010101ull) *
-                                0x8040201008040201ull) >> 56);
+  return static_cast<unsigned>(
+      (((discs >> column) & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56);
 }
 
 }  // namespace last

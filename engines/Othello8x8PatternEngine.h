@@ -62,7 +62,8 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
       uint64_t flips = bits::chosen::Flips(square, Player, Gegner);
       record.Square = square;
       int count = 0;
-      for (; flips; flips &= flips - 1) record.Flips[count++] = bits::SquareOf(std::countr_zero(flips));
+      for (; flips; flips &= flips - 1)
+        record.Flips[count++] = bits::SquareOf(std::countr_zero(flips));
       record.FlipCount = count;
       return count;
     }

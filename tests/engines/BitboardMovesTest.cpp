@@ -108,6 +108,23 @@ TEST(BitboardMoves, AgreeWithTheGenericRayScan) {
   EXPECT_GT(flippingMoves, 5000);  // the boards really exercised the flipping branches
 }
 
+// The bitboards read off a board image hold exactly its black and white cells, in either twin.
+TEST(BitboardMoves, BitboardsFromTheImageHoldItsDiscs) {
+  TDiscCountEngine engine(4, TBoardKind::Board8x8);
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 200; ++round) {
+    FillRandomly(engine, random, BlackCell);
+    const uint64_t black = DiscsOf(engine, BlackCell), white = DiscsOf(engine, WhiteCell);
+    uint64_t b = 1, w = 1;
+    bits::FromImage(engine.Board, b, w);
+    EXPECT_EQ(b, black);
+    EXPECT_EQ(w, white);
+    bits::portable::FromImage(engine.Board, b, w);
+    EXPECT_EQ(b, black);
+    EXPECT_EQ(w, white);
+  }
+}
+
 // With one empty square the table count agrees with the full flip routine, for every square and
 // both sides, on boards that are random or nearly all one colour (long runs, wipe-outs).
 TEST(BitboardMoves, LastSquareCountAgreesWithTheFlips) {
