@@ -338,33 +338,36 @@ inline bool OwnStabilityCut(uint64_t player, uint64_t gegner, int32_t beta, int3
 
 }  // namespace
 
-void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
+void TOthello8x8PatternEngine::FillBitMove(int square, MoveRecord& record) {
   const uint64_t player = PlayerBitboard, gegner = GegnerBitboard;
   const uint32_t hashLo = HashLo, hashHi = HashHi;
   const int cell = SideToMove + 1;
-  const THashTable& keys = *HashTable;
-  const uint64_t moves = MobilityMask();
+  record.Square = square;
+  record.FlipCount = PlayBitsHashed(square);
+  record.MoverBitsAfter = PlayerBitboard;
+  record.OpponentBitsAfter = GegnerBitboard;
+  // The mover's key carries the change of side, so this is the child's whole hash.
+  record.HashDeltaLo = HashLo ^ HashTable->MoveKey[0][cell][square];
+  record.HashDeltaHi = HashHi ^ HashTable->MoveKey[1][cell][square];
+  PlayerBitboard = player;
+  GegnerBitboard = gegner;
+  HashLo = hashLo;
+  HashHi = hashHi;
+}
+
+void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
+  BuildBitMoveList(list, MobilityMask(), 0);
+}
+
+void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped) {
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
     const int square = node->Square;
-    if (!(moves & bits::BitMask(square))) continue;
-    const int flips = PlayBitsHashed(square);
-    if (flips > 0) {
-      free->Square = square;
-      free->FlipCount = flips;
-      free->MoverBitsAfter = PlayerBitboard;
-      free->OpponentBitsAfter = GegnerBitboard;
-      // The mover's key carries the change of side, so this is the child's whole hash.
-      free->HashDeltaLo = HashLo ^ keys.MoveKey[0][cell][square];
-      free->HashDeltaHi = HashHi ^ keys.MoveKey[1][cell][square];
-      last->Next = free;
-      last = free++;
-      PlayerBitboard = player;
-      GegnerBitboard = gegner;
-      HashLo = hashLo;
-      HashHi = hashHi;
-    }
+    if (!(moves & bits::SquareBits[square]) || square == skipped) continue;
+    FillBitMove(square, *free);
+    last->Next = free;
+    last = free++;
   }
   last->Next = nullptr;
 }
@@ -422,9 +425,8 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     }
   }
 
-  TMoveList list;
-  BuildBitMoveList(list);
-  if (!list->Next) {
+  const uint64_t moves = MobilityMask();
+  if (!moves) {
     if (passed) return FinalMargin();
     SwapBitboards();
     MakePass();
@@ -436,6 +438,60 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     return value;
   }
 
+  int32_t best = -Infinity;
+  int bestMove = 0;
+  // Plays a move, searches it (the first one with the whole window, the others with a null
+  // window and a re-search when it falls inside) and takes it back.
+  const auto searchMove = [&](const MoveRecord& move) {
+    const uint64_t player = PlayerBitboard, gegner = GegnerBitboard;
+    const uint32_t hashLo = HashLo, hashHi = HashHi;
+    PlayerBitboard = move.OpponentBitsAfter;
+    GegnerBitboard = move.MoverBitsAfter;
+    HashLo = move.HashDeltaLo;
+    HashHi = move.HashDeltaHi;
+    EnterBitMove(move.Square, move.FlipCount);
+    const bool small = EmptyCount < BitTableEmpties;
+    int32_t value;
+    if (best == -Infinity) {
+      value =
+          small ? -SolveSmallBits(-beta, -alpha, false) : -EndgameSearchBits(-beta, -alpha, false);
+    } else {
+      value = small ? -SolveSmallBits(-alpha - 1, -alpha, false)
+                    : -EndgameSearchBits(-alpha - 1, -alpha, false);
+      if (alpha < value && value < beta)
+        value = small ? -SolveSmallBits(-beta, -value, false)
+                      : -EndgameSearchBits(-beta, -value, false);
+    }
+    LeaveBitMove(move.Square, move.FlipCount);
+    PlayerBitboard = player;
+    GegnerBitboard = gegner;
+    HashLo = hashLo;
+    HashHi = hashHi;
+    if (value > best) {
+      best = value;
+      bestMove = move.Square;
+      if (value > alpha) alpha = value;
+    }
+  };
+
+  // Below the enhanced transposition cut-offs the hash move is tried before the others are
+  // generated: most nodes with one cut on it.
+  const bool hashMoveFirst = hashMove > PassMove && EmptyCount < BitEtcEmpties &&
+                             hashMove < bits::BoardCells && (moves & bits::SquareBits[hashMove]);
+  if (hashMoveFirst) {
+    MoveRecord move;
+    FillBitMove(hashMove, move);
+    if (move.OpponentBitsAfter == 0) return BoardSquares;
+    searchMove(move);
+    if (best >= beta) {
+      HashTable->Store(HashLo, HashHi, EmptyCount, callAlpha, callBeta, best, bestMove, Infinity,
+                       true);
+      return best;
+    }
+  }
+
+  TMoveList list;
+  BuildBitMoveList(list, moves, hashMoveFirst ? hashMove : 0);
   // A move that leaves the opponent no disc wins every square.
   for (const MoveRecord* move = list->Next; move; move = move->Next)
     if (move->OpponentBitsAfter == 0) return BoardSquares;
@@ -450,42 +506,15 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     }
   }
   // As in the board-image nodes: the hash move first, the others ordered once it has not cut.
-  if (hashMove > PassMove) BringToFront(list, hashMove);
-  const bool orderLater = hashMove > PassMove && list->Next->Square == hashMove;
+  bool orderLater = false;
+  if (!hashMoveFirst && hashMove > PassMove) {
+    BringToFront(list, hashMove);
+    orderLater = list->Next && list->Next->Square == hashMove;
+  }
   if (!orderLater) OrderBitMoves(list);
 
-  const uint64_t player = PlayerBitboard, gegner = GegnerBitboard;
-  const uint32_t hashLo = HashLo, hashHi = HashHi;
-  int32_t best = -Infinity;
-  int bestMove = 0;
   for (MoveRecord* move = list->Next; move && best < beta; move = move->Next) {
-    PlayerBitboard = move->OpponentBitsAfter;
-    GegnerBitboard = move->MoverBitsAfter;
-    HashLo = move->HashDeltaLo;
-    HashHi = move->HashDeltaHi;
-    EnterBitMove(move->Square, move->FlipCount);
-    const bool small = EmptyCount < BitTableEmpties;
-    int32_t value;
-    if (best == -Infinity) {
-      value =
-          small ? -SolveSmallBits(-beta, -alpha, false) : -EndgameSearchBits(-beta, -alpha, false);
-    } else {
-      value = small ? -SolveSmallBits(-alpha - 1, -alpha, false)
-                    : -EndgameSearchBits(-alpha - 1, -alpha, false);
-      if (alpha < value && value < beta)
-        value = small ? -SolveSmallBits(-beta, -value, false)
-                      : -EndgameSearchBits(-beta, -value, false);
-    }
-    LeaveBitMove(move->Square, move->FlipCount);
-    PlayerBitboard = player;
-    GegnerBitboard = gegner;
-    HashLo = hashLo;
-    HashHi = hashHi;
-    if (value > best) {
-      best = value;
-      bestMove = move->Square;
-      if (value > alpha) alpha = value;
-    }
+    searchMove(*move);
     if (orderLater && move == list->Next && best < beta) OrderBitMoves(move);
   }
   HashTable->Store(HashLo, HashHi, EmptyCount, callAlpha, callBeta, best, bestMove, Infinity, true);

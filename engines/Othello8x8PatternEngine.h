@@ -100,6 +100,10 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   // Fills `list` with the legal moves of the bitboards, each with the bitboards and the full
   // hash after the move.
   void BuildBitMoveList(MoveRecord* list);
+  // The same from a mask of the legal squares, leaving out `skipped`.
+  void BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped);
+  // One record of such a list: `square` must be a legal move.
+  void FillBitMove(int square, MoveRecord& record);
   void OrderBitMoves(MoveRecord* list);
   // Any number of empties up to 13, on bitboards already loaded.
   int32_t SolveEndgameBits(int32_t alpha, int32_t beta, bool passed);
