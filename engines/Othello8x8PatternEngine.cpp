@@ -165,11 +165,15 @@ bool TOthello8x8PatternEngine::IsLegalMove(int square) {
   return rays::FlipsAny<10>(Board, square, SideToMove, OpponentColour);
 }
 
+void TOthello8x8PatternEngine::ReadImage(uint64_t& player, uint64_t& gegner) const {
+  bits::FromImage(Board, player, gegner);
+  if (SideToMove != BlackCell) std::swap(player, gegner);
+}
+
 TOthello8x8PatternEngine::TImageMoves TOthello8x8PatternEngine::LegalMoves() const {
-  uint64_t black, white;
-  bits::FromImage(Board, black, white);
-  if (SideToMove != BlackCell) std::swap(black, white);
-  return {black, white, bits::Moves(black, white)};
+  uint64_t player, gegner;
+  ReadImage(player, gegner);
+  return {player, gegner, bits::Moves(player, gegner)};
 }
 
 void TOthello8x8PatternEngine::GenerateMoves(MoveRecord* list) {
@@ -211,12 +215,7 @@ int TOthello8x8PatternEngine::CornerStability(int colour) {
 
 // ---- Bitboards ----
 
-void TOthello8x8PatternEngine::LoadBitboards() {
-  uint64_t black, white;
-  bits::FromImage(Board, black, white);
-  PlayerBitboard = SideToMove == BlackCell ? black : white;
-  GegnerBitboard = SideToMove == BlackCell ? white : black;
-}
+void TOthello8x8PatternEngine::LoadBitboards() { ReadImage(PlayerBitboard, GegnerBitboard); }
 
 int TOthello8x8PatternEngine::CornerStabilityOf(uint64_t discs) {
   // Corner bits with their two edge neighbours: a1 (b1, a2), h1 (g1, h2), a8 (b8, a7), h8.

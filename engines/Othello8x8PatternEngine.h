@@ -129,6 +129,8 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   int32_t EndCutProbe(int32_t alpha, int32_t beta, int depth, bool passed) final;
 
  private:
+  // The side to move's and the opponent's discs, read off the board image.
+  void ReadImage(uint64_t& player, uint64_t& gegner) const;
   // The hash change of a probed move, into its record.
   void AddHashDelta(MoveRecord& record) const;
   // Loads the bitboards and solves the position with fewer than 14 empties.
