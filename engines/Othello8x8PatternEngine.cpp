@@ -317,6 +317,24 @@ constexpr double WipeOutReplyWeight = 4.0;
 constexpr double WipeOutDiscWeight = 1.0;
 constexpr uint64_t Corners = 0x8100000000000081ull;
 
+// A principal-variation node expects its null-window children to cut, and on leaving, its
+// brothers.
+class TCutParityScope {
+ public:
+  TCutParityScope(TOthello8x8PatternEngine& engine, bool principal)
+      : Engine(principal ? &engine : nullptr) {
+    if (Engine) Engine->CutNodeParity = (Engine->EmptyCount - 1) & 1;
+  }
+  ~TCutParityScope() {
+    if (Engine) Engine->CutNodeParity = Engine->EmptyCount & 1;
+  }
+  TCutParityScope(const TCutParityScope&) = delete;
+  TCutParityScope& operator=(const TCutParityScope&) = delete;
+
+ private:
+  TOthello8x8PatternEngine* Engine;
+};
+
 // The opponent's stable discs bound the mover's result from above.
 inline bool OpponentStabilityCut(uint64_t player, uint64_t gegner, int32_t alpha, int32_t& bound) {
   if (!(alpha > 49 || (alpha >= 0 && alpha - 24 >= DiscDifference(player, gegner)))) return false;
@@ -337,7 +355,17 @@ inline bool OwnStabilityCut(uint64_t player, uint64_t gegner, int32_t beta, int3
 
 }  // namespace
 
-void TOthello8x8PatternEngine::FillBitMove(int square, MoveRecord& record) {
+void TOthello8x8PatternEngine::FillBitMove(int square, MoveRecord& record, bool hashed) {
+  if (!hashed) {
+    uint64_t mover = PlayerBitboard, opponent = GegnerBitboard;
+    record.Square = square;
+    record.FlipCount = bits::Play(square, mover, opponent);
+    record.MoverBitsAfter = mover;
+    record.OpponentBitsAfter = opponent;
+    record.HashDeltaLo = HashLo;
+    record.HashDeltaHi = HashHi;
+    return;
+  }
   const uint64_t player = PlayerBitboard, gegner = GegnerBitboard;
   const uint32_t hashLo = HashLo, hashHi = HashHi;
   const int cell = SideToMove + 1;
@@ -358,13 +386,14 @@ void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list) {
   BuildBitMoveList(list, MobilityMask(), 0);
 }
 
-void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped) {
+void TOthello8x8PatternEngine::BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped,
+                                                bool hashed) {
   MoveRecord* last = list;
   MoveRecord* free = list + 1;
   for (const TEmptyNode* node = EmptyHead.Next; node->Square; node = node->Next) {
     const int square = node->Square;
     if (!(moves & bits::SquareBits[square]) || square == skipped) continue;
-    FillBitMove(square, *free);
+    FillBitMove(square, *free, hashed);
     last->Next = free;
     last = free++;
   }
@@ -403,6 +432,7 @@ int32_t TOthello8x8PatternEngine::SolveEndgameBits(int32_t alpha, int32_t beta, 
 
 int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta, bool passed) {
   ++NodeCount;
+  const TCutParityScope cutParity(*this, beta - alpha > 1);
   int32_t bound;
   if (OpponentStabilityCut(PlayerBitboard, GegnerBitboard, alpha, bound)) return bound;
   if (OwnStabilityCut(PlayerBitboard, GegnerBitboard, beta, bound)) return bound;
@@ -429,7 +459,10 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     if (passed) return FinalMargin();
     SwapBitboards();
     MakePass();
+    // After a pass the same empties belong to the other kind of node.
+    CutNodeParity ^= 1;
     const int32_t value = -EndgameSearchBits(-beta, -alpha, true);
+    CutNodeParity ^= 1;
     MakePass();
     SwapBitboards();
     HashTable->Store(HashLo, HashHi, EmptyCount, callAlpha, callBeta, value, PassMove, Infinity,
@@ -473,13 +506,16 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
     }
   };
 
+  // The children of the last table nodes are solved without the table: hashing their positions
+  // would be wasted.
+  const bool childrenHashed = EmptyCount > BitTableEmpties;
   // Below the enhanced transposition cut-offs the hash move is tried before the others are
   // generated: most nodes with one cut on it.
   const bool hashMoveFirst = hashMove > PassMove && EmptyCount < BitEtcEmpties &&
                              hashMove < bits::BoardCells && (moves & bits::SquareBits[hashMove]);
   if (hashMoveFirst) {
     MoveRecord move;
-    FillBitMove(hashMove, move);
+    FillBitMove(hashMove, move, childrenHashed);
     if (move.OpponentBitsAfter == 0) return BoardSquares;
     searchMove(move);
     if (best >= beta) {
@@ -490,7 +526,7 @@ int32_t TOthello8x8PatternEngine::EndgameSearchBits(int32_t alpha, int32_t beta,
   }
 
   TMoveList list;
-  BuildBitMoveList(list, moves, hashMoveFirst ? hashMove : 0);
+  BuildBitMoveList(list, moves, hashMoveFirst ? hashMove : 0, childrenHashed);
   // A move that leaves the opponent no disc wins every square.
   for (const MoveRecord* move = list->Next; move; move = move->Next)
     if (move->OpponentBitsAfter == 0) return BoardSquares;
@@ -548,8 +584,8 @@ class TSmallSolver {
   int64_t Nodes = 0;
 
   int32_t Solve(uint64_t p, uint64_t o, int32_t alpha, int32_t beta, const int* squares, int n,
-                unsigned parity, bool passed) {
-    if (n >= 5) return Small(p, o, alpha, beta, squares, n, parity, passed);
+                unsigned parity, bool passed, int cutParity) {
+    if (n >= 5) return Small(p, o, alpha, beta, squares, n, parity, passed, cutParity);
     if (n == 4) return Four(p, o, alpha, beta, squares, parity, passed);
     if (n == 3) return Three(p, o, alpha, beta, squares, passed);
     if (n == 2) return Two(p, o, alpha, beta, squares[0], squares[1], passed);
@@ -559,11 +595,17 @@ class TSmallSolver {
   }
 
   int32_t Small(uint64_t p, uint64_t o, int32_t alpha, int32_t beta, const int* squares, int n,
-                unsigned parity, bool passed) {
+                unsigned parity, bool passed, int cutParity) {
     ++Nodes;
     int32_t bound;
     if (OpponentStabilityCut(p, o, alpha, bound)) return bound;
     if (OwnStabilityCut(p, o, beta, bound)) return bound;
+    const bool principal = beta - alpha > 1;
+    // Where a cut is expected, the cutting move with the fewest replies leaves the smallest
+    // subtree; elsewhere every move is searched anyway, and parity alone orders them.
+    if (principal || (n & 1) == cutParity)
+      return FastestFirst(p, o, alpha, beta, squares, n, parity, passed,
+                          principal ? (n - 1) & 1 : cutParity);
     int32_t best = -Infinity;
     int child[8];
     unsigned candidates[2];
@@ -581,7 +623,8 @@ class TSmallSolver {
         const int32_t value =
             n - 1 == 4
                 ? -Four(opponent, mover, -beta, -alpha, child, parity ^ quadrant, false)
-                : -Small(opponent, mover, -beta, -alpha, child, n - 1, parity ^ quadrant, false);
+                : -Small(opponent, mover, -beta, -alpha, child, n - 1, parity ^ quadrant, false,
+                         cutParity);
         if (value > best) {
           best = value;
           if (value >= beta) return value;
@@ -591,7 +634,59 @@ class TSmallSolver {
     }
     if (best != -Infinity) return best;
     if (passed) return MarginOf(p, o);
-    return -Small(o, p, -beta, -alpha, squares, n, parity, true);
+    // After a pass the same empties belong to the other kind of node.
+    return -Small(o, p, -beta, -alpha, squares, n, parity, true, cutParity ^ 1);
+  }
+
+  // The moves in order of the opponent's replies (a corner reply counts twice), those in
+  // quadrants of odd parity first among equals, then list order.
+  int32_t FastestFirst(uint64_t p, uint64_t o, int32_t alpha, int32_t beta, const int* squares,
+                       int n, unsigned parity, bool passed, int childCutParity) {
+    struct TCandidate {
+      uint64_t Mover, Opponent;
+      int Key;
+    };
+    TCandidate candidates[8];
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+      const int square = squares[i];
+      if (!(bits::Neighbours[square] & o)) continue;
+      uint64_t mover = p, opponent = o;
+      if (!bits::Play(square, mover, opponent)) continue;
+      if (opponent == 0) return BoardSquares;
+      const uint64_t replies = bits::Moves(opponent, mover);
+      const int even = (parity & QuadrantBit[square]) == 0;
+      const int key = std::popcount(replies) + std::popcount(replies & Corners);
+      // The list position in the low bits keeps the order stable and names the square.
+      candidates[count++] = {mover, opponent, ((key * 2 + even) << 3) | i};
+    }
+    if (count == 0) {
+      if (passed) return MarginOf(p, o);
+      return -Small(o, p, -beta, -alpha, squares, n, parity, true, childCutParity ^ 1);
+    }
+    int32_t best = -Infinity;
+    int child[8];
+    for (int c = 0; c < count; ++c) {
+      int next = c;
+      for (int d = c + 1; d < count; ++d)
+        if (candidates[d].Key < candidates[next].Key) next = d;
+      std::swap(candidates[c], candidates[next]);
+      const int i = candidates[c].Key & 7;
+      for (int j = 0, k = 0; j < n; ++j)
+        if (j != i) child[k++] = squares[j];
+      const uint64_t mover = candidates[c].Mover, opponent = candidates[c].Opponent;
+      const unsigned childParity = parity ^ QuadrantBit[squares[i]];
+      const int32_t value =
+          n - 1 == 4 ? -Four(opponent, mover, -beta, -alpha, child, childParity, false)
+                     : -Small(opponent, mover, -beta, -alpha, child, n - 1, childParity, false,
+                              childCutParity);
+      if (value > best) {
+        best = value;
+        if (value >= beta) return value;
+        if (value > alpha) alpha = value;
+      }
+    }
+    return best;
   }
 
   int32_t Four(uint64_t p, uint64_t o, int32_t alpha, int32_t beta, const int* squares,
@@ -726,7 +821,8 @@ int32_t TOthello8x8PatternEngine::SolveSmallBits(int32_t alpha, int32_t beta, bo
   const int n = SmallSolverSquares(squares, parity);
   TSmallSolver solver;
   const int32_t value =
-      solver.Solve(PlayerBitboard, GegnerBitboard, alpha, beta, squares, n, parity, passed);
+      solver.Solve(PlayerBitboard, GegnerBitboard, alpha, beta, squares, n, parity, passed,
+                   CutNodeParity);
   NodeCount += solver.Nodes;
   return value;
 }
@@ -755,7 +851,10 @@ int32_t TOthello8x8PatternEngine::EndSearchPV(int32_t alpha, int32_t beta, bool 
     margin = Infinity;
     return SolveWithBits(alpha, beta, passed);
   }
-  return TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
+  CutNodeParity = (EmptyCount - 1) & 1;
+  const int32_t value = TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
+  CutNodeParity = EmptyCount & 1;
+  return value;
 }
 
 int32_t TOthello8x8PatternEngine::EndSearchZW(int32_t alpha, int32_t beta, bool passed,

@@ -100,10 +100,11 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   // Fills `list` with the legal moves of the bitboards, each with the bitboards and the full
   // hash after the move.
   void BuildBitMoveList(MoveRecord* list);
-  // The same from a mask of the legal squares, leaving out `skipped`.
-  void BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped);
+  // The same from a mask of the legal squares, leaving out `skipped`. Records that are not
+  // `hashed` keep this position's hash: for children solved without the table.
+  void BuildBitMoveList(MoveRecord* list, uint64_t moves, int skipped, bool hashed = true);
   // One record of such a list: `square` must be a legal move.
-  void FillBitMove(int square, MoveRecord& record);
+  void FillBitMove(int square, MoveRecord& record, bool hashed = true);
   void OrderBitMoves(MoveRecord* list);
   // Any number of empties up to 13, on bitboards already loaded.
   int32_t SolveEndgameBits(int32_t alpha, int32_t beta, bool passed);
@@ -121,6 +122,10 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
 
   uint64_t PlayerBitboard = 0;
   uint64_t GegnerBitboard = 0;
+  // The parity of the empties at which the null-window end nodes are expected to cut: the
+  // brothers of a principal-variation node are, so every such node sets it for its children
+  // and, on leaving, for its brothers. Only the order of moves depends on it.
+  int CutNodeParity = 1;
 
  protected:
   // The board-image endgame orders its moves and makes its end-cut probe with the shallow

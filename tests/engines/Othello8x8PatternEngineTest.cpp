@@ -335,6 +335,23 @@ TEST_F(EightByEight, BitMoveRecordsCarryTheChildPosition) {
     for (const int square : EmptySquares(generic))
       if (generic.IsLegalMove(square)) legal.insert(square);
     EXPECT_EQ(squares, legal);
+
+    // Without hashing: the same moves and children, each keeping this position's hash.
+    TMoveList plain;
+    engine->BuildBitMoveList(plain, engine->MobilityMask(), 0, false);
+    const MoveRecord* hashed = list[0].Next;
+    for (const MoveRecord* move = plain[0].Next; move; move = move->Next) {
+      ASSERT_NE(hashed, nullptr);
+      EXPECT_EQ(move->Square, hashed->Square);
+      EXPECT_EQ(move->FlipCount, hashed->FlipCount);
+      EXPECT_EQ(move->MoverBitsAfter, hashed->MoverBitsAfter);
+      EXPECT_EQ(move->OpponentBitsAfter, hashed->OpponentBitsAfter);
+      EXPECT_EQ(move->HashDeltaLo, lo);
+      EXPECT_EQ(move->HashDeltaHi, hi);
+      hashed = hashed->Next;
+    }
+    EXPECT_EQ(hashed, nullptr);
+
     EXPECT_EQ(engine->PlayerBitboard, player);
     EXPECT_EQ(engine->GegnerBitboard, gegner);
     EXPECT_EQ(engine->HashLo, lo);
@@ -712,6 +729,41 @@ TEST_F(EightByEight, TiersAgreeWithBruteForceEnteredDirectly) {
       value = engine->SolveEndgameBits(-65, 65, false);
     ASSERT_EQ(value, truth) << board.ToText();
   }
+}
+
+// The table-less tiers order by the opponent's replies where they expect a cut and by parity
+// elsewhere: with either kind of node expected at either parity, in principal-variation and null
+// windows and through passes, the answers stay those of brute force.
+TEST_F(EightByEight, SmallSolverAgreesWithBruteForceWhicheverNodesShouldCut) {
+  auto engine = MakeEngine(12);
+  std::mt19937 random(19);
+  std::vector<TReferenceBoard> boards;
+  for (int i = 0; i < 90; ++i)
+    boards.push_back(reference::RandomPosition(TReferenceBoard(8), 5 + i % 3, random));
+  int passes = 0;
+  for (const TReferenceBoard& board :
+       reference::RandomPassPositions(TReferenceBoard(8), 7, 400, random)) {
+    if (board.Count(reference::Empty) < 5) continue;
+    boards.push_back(board);
+    ++passes;
+  }
+  for (const TReferenceBoard& board : boards) {
+    const int truth = board.Solve();
+    Load(*engine, board);
+    engine->RecountRegions();
+    engine->LoadBitboards();
+    for (const int cutParity : {0, 1}) {
+      engine->CutNodeParity = cutParity;
+      ASSERT_EQ(engine->SolveSmallBits(-65, 65, false), truth) << board.ToText();
+      for (const int alpha : {truth - 3, truth - 1, truth, truth + 2})
+        ExpectWindowResult(engine->SolveSmallBits(alpha, alpha + 1, false), alpha, alpha + 1,
+                           truth);
+      ExpectWindowResult(engine->SolveSmallBits(truth - 1, truth + 1, false), truth - 1,
+                         truth + 1, truth);
+    }
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(passes, 5);
 }
 
 // Positions where one side is down to a few discs: wipe-outs, the stability bounds of both

@@ -7,7 +7,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-SIGNATURE=54195892
+SIGNATURE=46068741
 
 "$cli" make-coe --eval Pellin --out "$work" --random 7 >/dev/null || fail "make-coe"
 out=$("$cli" bench --data "$work") || fail "bench exited with $?"
