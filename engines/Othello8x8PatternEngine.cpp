@@ -621,10 +621,9 @@ class TSmallSolver {
         for (int j = 0, k = 0; j < n; ++j)
           if (j != i) child[k++] = squares[j];
         const int32_t value =
-            n - 1 == 4
-                ? -Four(opponent, mover, -beta, -alpha, child, parity ^ quadrant, false)
-                : -Small(opponent, mover, -beta, -alpha, child, n - 1, parity ^ quadrant, false,
-                         cutParity);
+            n - 1 == 4 ? -Four(opponent, mover, -beta, -alpha, child, parity ^ quadrant, false)
+                       : -Small(opponent, mover, -beta, -alpha, child, n - 1, parity ^ quadrant,
+                                false, cutParity);
         if (value > best) {
           best = value;
           if (value >= beta) return value;
@@ -676,10 +675,10 @@ class TSmallSolver {
         if (j != i) child[k++] = squares[j];
       const uint64_t mover = candidates[c].Mover, opponent = candidates[c].Opponent;
       const unsigned childParity = parity ^ QuadrantBit[squares[i]];
-      const int32_t value =
-          n - 1 == 4 ? -Four(opponent, mover, -beta, -alpha, child, childParity, false)
-                     : -Small(opponent, mover, -beta, -alpha, child, n - 1, childParity, false,
-                              childCutParity);
+      const int32_t value = n - 1 == 4
+                                ? -Four(opponent, mover, -beta, -alpha, child, childParity, false)
+                                : -Small(opponent, mover, -beta, -alpha, child, n - 1, childParity,
+                                         false, childCutParity);
       if (value > best) {
         best = value;
         if (value >= beta) return value;
@@ -820,9 +819,8 @@ int32_t TOthello8x8PatternEngine::SolveSmallBits(int32_t alpha, int32_t beta, bo
   unsigned parity;
   const int n = SmallSolverSquares(squares, parity);
   TSmallSolver solver;
-  const int32_t value =
-      solver.Solve(PlayerBitboard, GegnerBitboard, alpha, beta, squares, n, parity, passed,
-                   CutNodeParity);
+  const int32_t value = solver.Solve(PlayerBitboard, GegnerBitboard, alpha, beta, squares, n,
+                                     parity, passed, CutNodeParity);
   NodeCount += solver.Nodes;
   return value;
 }

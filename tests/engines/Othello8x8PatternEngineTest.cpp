@@ -758,8 +758,8 @@ TEST_F(EightByEight, SmallSolverAgreesWithBruteForceWhicheverNodesShouldCut) {
       for (const int alpha : {truth - 3, truth - 1, truth, truth + 2})
         ExpectWindowResult(engine->SolveSmallBits(alpha, alpha + 1, false), alpha, alpha + 1,
                            truth);
-      ExpectWindowResult(engine->SolveSmallBits(truth - 1, truth + 1, false), truth - 1,
-                         truth + 1, truth);
+      ExpectWindowResult(engine->SolveSmallBits(truth - 1, truth + 1, false), truth - 1, truth + 1,
+                         truth);
     }
     if (HasFailure()) return;
   }
