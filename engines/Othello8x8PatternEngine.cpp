@@ -849,10 +849,8 @@ int32_t TOthello8x8PatternEngine::EndSearchPV(int32_t alpha, int32_t beta, bool 
     margin = Infinity;
     return SolveWithBits(alpha, beta, passed);
   }
-  CutNodeParity = (EmptyCount - 1) & 1;
-  const int32_t value = TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
-  CutNodeParity = EmptyCount & 1;
-  return value;
+  const TCutParityScope cutParity(*this, true);
+  return TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
 }
 
 int32_t TOthello8x8PatternEngine::EndSearchZW(int32_t alpha, int32_t beta, bool passed,
