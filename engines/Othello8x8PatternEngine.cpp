@@ -849,6 +849,11 @@ int32_t TOthello8x8PatternEngine::EndSearchPV(int32_t alpha, int32_t beta, bool 
     margin = Infinity;
     return SolveWithBits(alpha, beta, passed);
   }
+  int32_t bound;
+  if (StabilityCutOnImage(alpha, beta, bound)) {
+    margin = Infinity;
+    return bound;
+  }
   const TCutParityScope cutParity(*this, true);
   return TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
 }
@@ -859,7 +864,24 @@ int32_t TOthello8x8PatternEngine::EndSearchZW(int32_t alpha, int32_t beta, bool 
     margin = Infinity;
     return SolveWithBits(alpha, beta, passed);
   }
+  int32_t bound;
+  if (StabilityCutOnImage(alpha, beta, bound)) {
+    margin = Infinity;
+    return bound;
+  }
   return TOthelloPatternEngine::EndSearchZW(alpha, beta, passed, margin);
+}
+
+// Near a wipe-out the window sits at the end of the scale, and one stable disc of the losing
+// side settles it: without this test such lines were searched down to the bitboard solver.
+bool TOthello8x8PatternEngine::StabilityCutOnImage(int32_t alpha, int32_t beta, int32_t& bound) {
+  uint64_t player, gegner;
+  ReadImage(player, gegner);
+  if (!OpponentStabilityCut(player, gegner, alpha, bound) &&
+      !OwnStabilityCut(player, gegner, beta, bound))
+    return false;
+  ++NodeCount;
+  return true;
 }
 
 void TOthello8x8PatternEngine::OrderEndgameMoves(MoveRecord* list, int32_t beta) {

@@ -801,6 +801,63 @@ TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
   EXPECT_GT(lost, 5);
 }
 
+// The same above the bitboard solver: the board-image nodes (14 empties and more) cut on stable
+// discs too. The generic engine, which has no such cut, answers the same windows at the ends of
+// the scale from an empty table: both must fail low, fail high or land inside alike, on the same
+// value when inside.
+TEST_F(EightByEight, NearWipeOutsOnTheBoardImageAgreeWithTheGenericSolver) {
+  auto engine = MakeEngine(16);
+  std::mt19937 random(29);
+  // Outcomes at the two ends: a wipe-out or an escape from one at 63..64, the mover's survival
+  // at -64..-63 (its stable discs prove it).
+  int wipeOuts = 0, escapes = 0, survivals = 0;
+  const auto side = [](int32_t value, int32_t alpha, int32_t beta) {
+    return value <= alpha ? -1 : (value >= beta ? 1 : 0);
+  };
+  for (int i = 0; i < 80; ++i) {
+    TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), 14 + i % 3, random);
+    const int victim = i % 2 ? board.ToMove : -board.ToMove;
+    std::bernoulli_distribution keep(0.05);
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column)
+        if (board.At(column, row) == victim && !keep(random)) board.Set(column, row, -victim);
+    if (board.Count(victim) == 0 || board.GameOver()) continue;
+    Load(*engine, board);
+    const TState before(*engine);
+    TDiscCountEngine generic(16, TBoardKind::Board8x8);
+    Load(generic, board);
+    for (const auto& [alpha, beta] :
+         {std::pair{63, 64}, {62, 64}, {60, 63}, {-64, -63}, {-64, -62}, {-63, -60}}) {
+      // The null-window node takes null windows only.
+      for (const bool principal : {false, true}) {
+        if (!principal && beta != alpha + 1) continue;
+        int32_t margin, genericMargin;
+        const int32_t expected = principal ? generic.EndSearchPV(alpha, beta, false, genericMargin)
+                                           : generic.EndSearchZW(alpha, beta, false, genericMargin);
+        const int32_t result = principal ? engine->EndSearchPV(alpha, beta, false, margin)
+                                         : engine->EndSearchZW(alpha, beta, false, margin);
+        const int expectedSide = side(expected, alpha, beta);
+        ASSERT_EQ(side(result, alpha, beta), expectedSide)
+            << board.ToText() << " window " << alpha << ".." << beta << " generic " << expected
+            << " engine " << result;
+        if (expectedSide == 0) {
+          EXPECT_EQ(result, expected) << board.ToText();
+        }
+        EXPECT_EQ(margin, Infinity);
+        if (alpha == 63 && !principal) {
+          wipeOuts += expectedSide > 0;
+          escapes += expectedSide < 0;
+        }
+        if (beta == -63 && !principal) survivals += expectedSide > 0;
+      }
+    }
+    EXPECT_TRUE(TState(*engine) == before);
+  }
+  EXPECT_GT(wipeOuts, 3);
+  EXPECT_GT(escapes, 3);
+  EXPECT_GT(survivals, 3);
+}
+
 // Every root move in turn planted as the hash move (an endgame entry that orders but cannot cut):
 // a good one cuts at once, a bad one makes the node order and search the others after it. The
 // score and the window answers stay those of brute force (up to 11 empties) or of the generic
