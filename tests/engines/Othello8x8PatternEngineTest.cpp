@@ -766,6 +766,20 @@ TEST_F(EightByEight, SmallSolverAgreesWithBruteForceWhicheverNodesShouldCut) {
   EXPECT_GT(passes, 5);
 }
 
+// A random position of `empties` empties in which most discs of one side (the side to move when
+// `moverLoses`) have changed colour, leaving it at least one; it need not be reachable.
+TReferenceBoard NearWipeOut(int empties, bool moverLoses, std::mt19937& random) {
+  for (;;) {
+    TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), empties, random);
+    const int victim = moverLoses ? board.ToMove : -board.ToMove;
+    std::bernoulli_distribution keep(0.05);
+    for (int row = 1; row <= 8; ++row)
+      for (int column = 1; column <= 8; ++column)
+        if (board.At(column, row) == victim && !keep(random)) board.Set(column, row, -victim);
+    if (board.Count(victim) > 0) return board;
+  }
+}
+
 // Positions where one side is down to a few discs: wipe-outs, the stability bounds of both
 // sides and windows at the very end of the scale, in every tier, against brute force.
 TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
@@ -773,14 +787,8 @@ TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
   std::mt19937 random(23);
   int wipeOuts = 0, lost = 0;
   for (int i = 0; i < 240; ++i) {
-    TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), 3 + i % 9, random);
-    // Most discs of one side change colour; the position need not be reachable.
-    const int victim = i % 2 ? board.ToMove : -board.ToMove;
-    std::bernoulli_distribution keep(0.05);
-    for (int row = 1; row <= 8; ++row)
-      for (int column = 1; column <= 8; ++column)
-        if (board.At(column, row) == victim && !keep(random)) board.Set(column, row, -victim);
-    if (board.Count(victim) == 0 || board.GameOver()) continue;
+    const TReferenceBoard board = NearWipeOut(3 + i % 9, i % 2 == 1, random);
+    if (board.GameOver()) continue;
     const int truth = board.Solve();
     wipeOuts += truth == 64;
     lost += truth == -64;
@@ -815,13 +823,8 @@ TEST_F(EightByEight, NearWipeOutsOnTheBoardImageAgreeWithTheGenericSolver) {
     return value <= alpha ? -1 : (value >= beta ? 1 : 0);
   };
   for (int i = 0; i < 80; ++i) {
-    TReferenceBoard board = reference::RandomPosition(TReferenceBoard(8), 14 + i % 3, random);
-    const int victim = i % 2 ? board.ToMove : -board.ToMove;
-    std::bernoulli_distribution keep(0.05);
-    for (int row = 1; row <= 8; ++row)
-      for (int column = 1; column <= 8; ++column)
-        if (board.At(column, row) == victim && !keep(random)) board.Set(column, row, -victim);
-    if (board.Count(victim) == 0 || board.GameOver()) continue;
+    const TReferenceBoard board = NearWipeOut(14 + i % 3, i % 2 == 1, random);
+    if (board.GameOver()) continue;
     Load(*engine, board);
     const TState before(*engine);
     TDiscCountEngine generic(16, TBoardKind::Board8x8);
