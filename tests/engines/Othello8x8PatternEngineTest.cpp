@@ -810,9 +810,9 @@ TEST_F(EightByEight, NearWipeOutsAgreeWithBruteForce) {
 }
 
 // The same above the bitboard solver: the board-image nodes (14 empties and more) cut on stable
-// discs too. The generic engine, which has no such cut, answers the same windows at the ends of
-// the scale from an empty table: both must fail low, fail high or land inside alike, on the same
-// value when inside.
+// discs too. A generic engine made for each position, which has no such cut, answers the same
+// windows at the ends of the scale: both must fail low, fail high or land inside alike, on the
+// same value when inside.
 TEST_F(EightByEight, NearWipeOutsOnTheBoardImageAgreeWithTheGenericSolver) {
   auto engine = MakeEngine(16);
   std::mt19937 random(29);
