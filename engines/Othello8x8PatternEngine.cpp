@@ -845,40 +845,32 @@ int32_t TOthello8x8PatternEngine::SolveTwoBits(int32_t alpha, int32_t beta, int 
 
 int32_t TOthello8x8PatternEngine::EndSearchPV(int32_t alpha, int32_t beta, bool passed,
                                               int32_t& margin) {
-  if (EmptyCount < BitSolverEmpties) {
-    margin = Infinity;
-    return SolveWithBits(alpha, beta, passed);
-  }
-  int32_t bound;
-  if (StabilityCutOnImage(alpha, beta, bound)) {
-    margin = Infinity;
-    return bound;
-  }
+  int32_t value;
+  if (SettledWithoutImageSearch(alpha, beta, passed, margin, value)) return value;
   const TCutParityScope cutParity(*this, true);
   return TOthelloPatternEngine::EndSearchPV(alpha, beta, passed, margin);
 }
 
 int32_t TOthello8x8PatternEngine::EndSearchZW(int32_t alpha, int32_t beta, bool passed,
                                               int32_t& margin) {
-  if (EmptyCount < BitSolverEmpties) {
-    margin = Infinity;
-    return SolveWithBits(alpha, beta, passed);
-  }
-  int32_t bound;
-  if (StabilityCutOnImage(alpha, beta, bound)) {
-    margin = Infinity;
-    return bound;
-  }
+  int32_t value;
+  if (SettledWithoutImageSearch(alpha, beta, passed, margin, value)) return value;
   return TOthelloPatternEngine::EndSearchZW(alpha, beta, passed, margin);
 }
 
 // Near a wipe-out the window sits at the end of the scale, and one stable disc of the losing
 // side settles it: without this test such lines were searched down to the bitboard solver.
-bool TOthello8x8PatternEngine::StabilityCutOnImage(int32_t alpha, int32_t beta, int32_t& bound) {
+bool TOthello8x8PatternEngine::SettledWithoutImageSearch(int32_t alpha, int32_t beta, bool passed,
+                                                         int32_t& margin, int32_t& value) {
+  margin = Infinity;
+  if (EmptyCount < BitSolverEmpties) {
+    value = SolveWithBits(alpha, beta, passed);
+    return true;
+  }
   uint64_t player, gegner;
   ReadImage(player, gegner);
-  if (!OpponentStabilityCut(player, gegner, alpha, bound) &&
-      !OwnStabilityCut(player, gegner, beta, bound))
+  if (!OpponentStabilityCut(player, gegner, alpha, value) &&
+      !OwnStabilityCut(player, gegner, beta, value))
     return false;
   ++NodeCount;
   return true;

@@ -140,9 +140,11 @@ class TOthello8x8PatternEngine : public TOthelloPatternEngine {
   void AddHashDelta(MoveRecord& record) const;
   // Loads the bitboards and solves the position with fewer than 14 empties.
   int32_t SolveWithBits(int32_t alpha, int32_t beta, bool passed);
-  // The stable discs of either side decide the window of a board-image endgame node at once:
-  // true with the bound in `bound`.
-  bool StabilityCutOnImage(int32_t alpha, int32_t beta, int32_t& bound);
+  // An endgame node that needs no board-image search: fewer than 14 empties (the bitboard
+  // solver's value) or either side's stable discs deciding the window (the bound). True with
+  // `value` set; the margin is exact either way.
+  bool SettledWithoutImageSearch(int32_t alpha, int32_t beta, bool passed, int32_t& margin,
+                                 int32_t& value);
   // The empty squares in list order (at most eight) and the parity mask of their quadrants.
   int SmallSolverSquares(int* squares, unsigned& parity) const;
   // The side to move makes (or takes back) a bitboard move of `flips` flipped discs on
